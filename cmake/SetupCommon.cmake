@@ -1,0 +1,46 @@
+# Settings shared by the three builds (native, win64, win32).
+
+option(SETUP_TESTS "Build the tests" ON)
+option(SETUP_SANITIZE "Native build: AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(SETUP_FUZZ "Native build: libFuzzer targets (clang only)" OFF)
+set(SETUP_PACK_TOOL "" CACHE FILEPATH "Native packaging tool used to append the payload to setup.exe")
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(SETUP_BUILD_NAME win64)
+  else()
+    set(SETUP_BUILD_NAME win32)
+  endif()
+
+  # The program is for a Windows 95 / NT 4.0 class desktop: a call of a newer
+  # function must fail at compile time, not at start-up on the user's machine.
+  set(SETUP_WIN_DEFINES WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400
+      WIN32_LEAN_AND_MEAN NOMINMAX STRICT)
+
+  # Flags of the shipping program: no exception or RTTI machinery, small.
+  set(SETUP_PROGRAM_CXX_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics
+      -ffunction-sections -fdata-sections -Wall -Wextra)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # i686 unwinds faults through the frame chain, not tables; x86_64 keeps its
+    # unwind tables, which the system needs to dispatch a fault up the stack.
+    list(APPEND SETUP_PROGRAM_CXX_FLAGS -fno-asynchronous-unwind-tables)
+  endif()
+  set(SETUP_PROGRAM_LINK_FLAGS -static -static-libgcc -static-libstdc++ -Wl,--gc-sections -s)
+
+else()
+  if(SETUP_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+# Applies the program's flags to a target that is part of setup.exe.
+function(setup_program_target target)
+  if(WIN32)
+    # The C runtime's own printf family (msvcrt), not mingw's larger one.
+    target_compile_definitions(${target} PRIVATE ${SETUP_WIN_DEFINES} __USE_MINGW_ANSI_STDIO=0)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SETUP_PROGRAM_CXX_FLAGS}>)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()

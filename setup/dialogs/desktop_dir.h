@@ -1,0 +1,24 @@
+/*
+ * The default desktop directory: where the payload goes unless the user
+ * chooses another folder. Derived from the directory the handheld PC's
+ * desktop services were installed in, or a built-in path.
+ */
+#ifndef SETUP_DIALOGS_DESKTOP_DIR_H
+#define SETUP_DIALOGS_DESKTOP_DIR_H
+
+#include <cstddef>
+
+#define CCH_DESKTOP_DIR 260
+
+extern const char c_szBuiltInDesktopDir[];   /* "c:\Program Files\HPC Explorer\HPC Applications\tarvelo\qARNEL" */
+extern const char c_szDesktopDirSuffix[];    /* "\HPC Applications\tarvelo\qARNEL" */
+
+/*
+ * Builds the desktop directory from the raw bytes of the services' install
+ * directory value (cbValue bytes, terminated or not; the text ends at the
+ * first NUL within them). Returns false, leaving pszDir untouched, when the
+ * text is empty or would not fit the buffer together with the suffix.
+ */
+bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDir, size_t cchDir);
+
+#endif

@@ -1,0 +1,30 @@
+/*
+ * Install settings: the desktop directory, the three component flags and the
+ * user record, filled in by the dialogs and consumed by the extraction and
+ * device stages. Process-wide, main thread only.
+ */
+#ifndef SETUP_DIALOGS_SETTINGS_H
+#define SETUP_DIALOGS_SETTINGS_H
+
+#include <windows.h>
+
+#include "dialogs/desktop_dir.h"
+#include "dialogs/userinfo.h"
+#include "shell/text.h"
+
+extern char g_szDesktopDir[CCH_DESKTOP_DIR];
+extern BOOL g_fFilmBook;
+extern BOOL g_fNewsBook;
+extern BOOL g_fCustomBook;
+extern USERINFO g_UserInfo;
+
+/* Sets g_szDesktopDir from the desktop services' registry entry, or the built-in default. */
+void ComputeDefaultDesktopDir();
+
+/* Loads g_UserInfo from "UserInfo.dat" in g_szDesktopDir (creating an empty file there). */
+void ReadUserInfo();
+
+/* Stores g_UserInfo into "UserInfo.dat" in g_szDesktopDir; true when all 2564 bytes were written. */
+BOOL WriteUserInfo();
+
+#endif

@@ -1,0 +1,4 @@
+#include "shell/setup.h"
+
+HINSTANCE g_hInst;
+HWND g_hwndMain;

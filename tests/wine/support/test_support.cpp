@@ -1,0 +1,172 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace testing_support {
+
+std::string BuildDir()
+{
+    char sz[MAX_PATH];
+    DWORD cch = GetModuleFileNameA(NULL, sz, sizeof sz);
+    std::string path(sz, cch);
+    return path.substr(0, path.find_last_of('\\'));
+}
+
+std::string BuildFile(const std::string &name) { return BuildDir() + "\\" + name; }
+
+std::string SourceDir()
+{
+    std::string path = std::string("Z:") + SETUP_SOURCE_DIR_UNIX;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string SourceFile(const std::string &relative)
+{
+    std::string path = SourceDir() + "\\" + relative;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+TempDir::TempDir()
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(sizeof szTemp, szTemp);
+    static unsigned s_counter;
+    for (;;) {
+        char sz[MAX_PATH];
+        snprintf(sz, sizeof sz, "%ssetup-test-%lu-%u", szTemp, GetCurrentProcessId(), ++s_counter);
+        if (CreateDirectoryA(sz, NULL)) {
+            path_ = sz;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::string &path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(path.c_str());
+}
+
+bool FileExists(const std::string &path)
+{
+    DWORD attr = GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::string &path)
+{
+    DWORD attr = GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<unsigned char> ReadBytes(const std::string &path)
+{
+    std::vector<unsigned char> bytes;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return bytes;
+    }
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.insert(bytes.end(), buf, buf + n);
+    fclose(f);
+    return bytes;
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteBytes(const std::string &path, const void *data, size_t size)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << "cannot create " << path;
+    if (size)
+        fwrite(data, 1, size, f);
+    fclose(f);
+}
+
+void WriteText(const std::string &path, const std::string &text) { WriteBytes(path, text.data(), text.size()); }
+
+ScopedRegValue::ScopedRegValue(HKEY root, const std::string &key, const std::string &name)
+    : root_(root), key_(key), name_(name)
+{
+    HKEY h;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
+        keyExisted_ = true;
+        DWORD size = 0;
+        if (RegQueryValueExA(h, name_.c_str(), NULL, &type_, NULL, &size) == ERROR_SUCCESS) {
+            valueExisted_ = true;
+            data_.resize(size);
+            RegQueryValueExA(h, name_.c_str(), NULL, &type_, data_.data(), &size);
+        }
+        RegCloseKey(h);
+    }
+}
+
+ScopedRegValue::~ScopedRegValue()
+{
+    if (!keyExisted_) {
+        RegDeleteKeyA(root_, key_.c_str());
+        return;
+    }
+    HKEY h;
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS)
+        return;
+    if (valueExisted_)
+        RegSetValueExA(h, name_.c_str(), 0, type_, data_.data(), DWORD(data_.size()));
+    else
+        RegDeleteValueA(h, name_.c_str());
+    RegCloseKey(h);
+}
+
+void ScopedRegValue::Set(DWORD type, const void *data, DWORD size)
+{
+    HKEY h;
+    ASSERT_EQ(RegCreateKeyExA(root_, key_.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(h, name_.c_str(), 0, type, static_cast<const BYTE *>(data), size), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+
+void ScopedRegValue::Delete()
+{
+    HKEY h;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_WRITE, &h) == ERROR_SUCCESS) {
+        RegDeleteValueA(h, name_.c_str());
+        RegCloseKey(h);
+    }
+}
+
+void ScopedRegValue::DeleteKey() { RegDeleteKeyA(root_, key_.c_str()); }
+
+}  // namespace testing_support

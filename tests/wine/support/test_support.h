@@ -1,0 +1,62 @@
+// Helpers shared by the tests that run under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Directory of the running test program: the top of the Windows build tree,
+// where setup.exe, setup-image.exe and the device libraries are.
+std::string BuildDir();
+std::string BuildFile(const std::string &name);
+
+// The source tree, as a Windows path.
+std::string SourceDir();
+std::string SourceFile(const std::string &relative);   // forward slashes allowed
+
+// A fresh, empty directory below the temp folder; removed with everything in
+// it when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+void RemoveTree(const std::string &path);
+bool FileExists(const std::string &path);
+bool DirExists(const std::string &path);
+std::vector<unsigned char> ReadBytes(const std::string &path);
+std::string ReadText(const std::string &path);   // the raw bytes as a string
+void WriteBytes(const std::string &path, const void *data, size_t size);
+void WriteText(const std::string &path, const std::string &text);
+
+// Sets (or deletes, when value is null) a registry value for the life of the
+// object and puts the previous state back afterwards.
+class ScopedRegValue {
+public:
+    ScopedRegValue(HKEY root, const std::string &key, const std::string &name);
+    ~ScopedRegValue();
+    void Set(DWORD type, const void *data, DWORD size);
+    void SetString(const std::string &value) { Set(REG_SZ, value.c_str(), DWORD(value.size() + 1)); }
+    void Delete();
+    void DeleteKey();   // removes the whole key (must hold no subkeys)
+
+private:
+    HKEY root_;
+    std::string key_, name_;
+    bool keyExisted_ = false, valueExisted_ = false;
+    DWORD type_ = 0;
+    std::vector<unsigned char> data_;
+};
+
+}  // namespace testing_support
