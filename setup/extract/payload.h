@@ -1,0 +1,152 @@
+/*
+ * The payload appended to the setup program, and its reader and writer.
+ *
+ * After the last byte of the program image follow the file records, back to
+ * back, then a 4-byte trailer holding the offset of the first record. All
+ * integers are unsigned 32-bit little-endian; texts are ANSI bytes without a
+ * terminator; there is no padding:
+ *
+ *     cbName  name  cbDir  directory  cbData  data  cMore     record 0
+ *     ...                                                     record N-1
+ *     dwOffset                                                trailer
+ *
+ * cMore is 1 on every record but the last, which carries 0; any value other
+ * than 1 ends the payload. So the byte at (file size - 5) is 0 in a file that
+ * carries a payload: the reader takes exactly that byte as the mark.
+ *
+ * Plain C++ (no <windows.h>): the program reads its own file through
+ * ByteSource, and so do the packaging tool and the tests, with one reader.
+ */
+#ifndef SETUP_EXTRACT_PAYLOAD_H
+#define SETUP_EXTRACT_PAYLOAD_H
+
+#include <cstddef>
+#include <cstdint>
+
+/* Size of the buffers for a name, a directory and a target path. */
+#define PAYLOAD_CCH_TEXT 1024
+/* The mark byte and the trailer at the end of the file. */
+#define PAYLOAD_CB_TAIL 5
+#define PAYLOAD_CB_TRAILER 4
+/* The smallest record: three counts and cMore. */
+#define PAYLOAD_CB_MIN_RECORD 13
+
+/* System error codes the program reports for a record it refuses. */
+#define PAYLOAD_ERROR_INVALID_NAME 123          /* ERROR_INVALID_NAME */
+#define PAYLOAD_ERROR_FILENAME_EXCED_RANGE 206  /* ERROR_FILENAME_EXCED_RANGE */
+
+/* Where the bytes come from: the program's own file, or memory. */
+class ByteSource {
+public:
+    /* Moves to dwOffset bytes from the start, as a signed 32-bit seek does:
+       false for an offset of 2 GB or more; beyond the end is allowed (reads
+       there get nothing). */
+    virtual bool SeekTo(uint32_t dwOffset) = 0;
+    /* Moves to cbBack bytes before the end; false when the file is shorter. */
+    virtual bool SeekFromEnd(uint32_t cbBack) = 0;
+    /* Reads up to cb bytes; returns the count read (fewer at the end). */
+    virtual uint32_t Read(void *pv, uint32_t cb) = 0;
+    virtual uint32_t Size() = 0;
+
+protected:
+    ~ByteSource() = default;
+};
+
+/* Where the writer puts its bytes. */
+class ByteSink {
+public:
+    virtual bool Write(const void *pv, uint32_t cb) = 0;
+
+protected:
+    ~ByteSink() = default;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const void *pv, uint32_t cb) : m_pb(static_cast<const unsigned char *>(pv)), m_cb(cb) {}
+    bool SeekTo(uint32_t dwOffset) override;
+    bool SeekFromEnd(uint32_t cbBack) override;
+    uint32_t Read(void *pv, uint32_t cb) override;
+    uint32_t Size() override { return m_cb; }
+
+private:
+    const unsigned char *m_pb;
+    uint32_t m_cb;
+    uint32_t m_dwPos = 0;
+};
+
+/* Reads a count; returns the bytes read, and sets *pdw only when all 4 were. */
+uint32_t ReadPayloadCount(ByteSource *pSource, uint32_t *pdw);
+
+/* Reads cb bytes of text into psz (room for cb + 1) and terminates it after
+   what was read; returns the bytes read. */
+uint32_t ReadPayloadText(ByteSource *pSource, char *psz, uint32_t cb);
+
+/* The record chain as the pre-walk found it. */
+struct PayloadChain {
+    uint32_t cRecords;     /* records that lie wholly inside */
+    uint32_t dwEnd;        /* just past the last one (after its cMore) */
+    uint32_t dwBadRecord;  /* where the first record that does not fit starts */
+};
+
+/*
+ * Walks the records from dwOffset over their counts only, seeking over texts
+ * and data, up to the first cMore other than 1, and confirms that every
+ * record lies inside the file before the trailer. Leaves the source at
+ * dwOffset. True when the whole chain is inside.
+ */
+bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain *pChain = nullptr);
+
+/* Writes one record with that cMore (1, or 0 on the last). */
+bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir,
+                        const void *pvData, uint32_t cbData, uint8_t cMore);
+/* Writes the trailer: the offset of record 0, the size of the image. */
+bool WritePayloadTrailer(ByteSink *pSink, uint32_t dwOffset);
+
+/*
+ * A whole payload read the way the setup program reads it, for the tool and
+ * the tests: what the program would do with the file, up to where it stops.
+ */
+enum PayloadResult {
+    PAYLOAD_COMPLETE,     /* every record read; the program succeeds */
+    PAYLOAD_NO_TAIL,      /* shorter than 5 bytes: reported as step 3 */
+    PAYLOAD_NO_MARK,      /* the byte at size - 5 is not 0: no payload, step 4 */
+    PAYLOAD_BAD_OFFSET,   /* the trailer's offset cannot be sought to: step 5 */
+    PAYLOAD_DAMAGED,      /* a record runs past the trailer: consistency check */
+    PAYLOAD_REFUSED,      /* a record is refused: reported at its target step */
+};
+
+struct PayloadRecordInfo {
+    uint32_t iRecord;
+    uint32_t dwOffset;       /* where the record starts */
+    uint32_t cbData;
+    uint32_t dwDataOffset;   /* where its data starts */
+    char szName[PAYLOAD_CCH_TEXT];
+    char szDir[PAYLOAD_CCH_TEXT];
+    char szTarget[PAYLOAD_CCH_TEXT];   /* below the root given, or empty */
+};
+
+struct PayloadScan {
+    PayloadResult result;
+    int nStep;             /* the step the program reports, or 0 */
+    uint32_t dwError;      /* PAYLOAD_REFUSED: the error code reported */
+    uint32_t dwOffset;     /* the trailer's offset of record 0 */
+    uint32_t cRecords;     /* records handed to the callback */
+    uint32_t dwEnd;        /* PAYLOAD_COMPLETE: just past the last record */
+    uint8_t cMoreLast;     /* PAYLOAD_COMPLETE: the cMore that ended it */
+    PayloadChain chain;
+};
+
+/* Called for each record with the source at its data, which the callback may
+   read; false stops the scan (the result is then PAYLOAD_COMPLETE so far). */
+typedef bool (*PayloadRecordFn)(void *pvContext, const PayloadRecordInfo *pInfo, ByteSource *pSource);
+
+/*
+ * Reads the payload as the program does: the mark, the offset, the chain
+ * pre-walk, then each record with the program's checks of its name and
+ * directory (and of the joined target path below pszRoot, when given).
+ */
+PayloadResult ScanPayload(ByteSource *pSource, const char *pszRoot, PayloadScan *pScan,
+                          PayloadRecordFn pfnRecord, void *pvContext);
+
+#endif

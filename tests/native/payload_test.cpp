@@ -1,0 +1,309 @@
+// The payload format: what the writer produces byte for byte, and what the
+// reader makes of intact, damaged and hostile setup files; the path checks
+// and the target path.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "extract/payload.h"
+#include "extract/payload_path.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+class VectorSink : public ByteSink {
+public:
+    explicit VectorSink(Bytes *out) : out_(out) {}
+    bool Write(const void *pv, uint32_t cb) override
+    {
+        const unsigned char *pb = static_cast<const unsigned char *>(pv);
+        out_->insert(out_->end(), pb, pb + cb);
+        return true;
+    }
+
+private:
+    Bytes *out_;
+};
+
+struct Rec {
+    std::string name, dir, data;
+    int more = -1;   // -1: 1 on all but the last, 0 on the last
+};
+
+// An image of `image` bytes ('I', ending in a non-zero byte), the records, the trailer.
+Bytes MakeSetup(const std::vector<Rec> &recs, size_t image = 64)
+{
+    Bytes out(image, 'I');
+    VectorSink sink(&out);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        int more = recs[i].more >= 0 ? recs[i].more : (i + 1 < recs.size() ? 1 : 0);
+        EXPECT_TRUE(WritePayloadRecord(&sink, recs[i].name.c_str(), recs[i].dir.c_str(), recs[i].data.data(),
+                                       uint32_t(recs[i].data.size()), uint8_t(more)));
+    }
+    EXPECT_TRUE(WritePayloadTrailer(&sink, uint32_t(image)));
+    return out;
+}
+
+struct Seen {
+    std::string name, dir, target, data;
+};
+
+struct Scanned {
+    PayloadScan scan;
+    std::vector<Seen> records;
+};
+
+bool Collect(void *context, const PayloadRecordInfo *info, ByteSource *source)
+{
+    std::string data(info->cbData, '\0');
+    EXPECT_EQ(source->Read(&data[0], info->cbData), info->cbData);
+    static_cast<std::vector<Seen> *>(context)->push_back({info->szName, info->szDir, info->szTarget, data});
+    return true;
+}
+
+Scanned Scan(const Bytes &bytes, const char *root = "C:\\desk")
+{
+    Scanned s;
+    MemorySource source(bytes.data(), uint32_t(bytes.size()));
+    ScanPayload(&source, root, &s.scan, Collect, &s.records);
+    return s;
+}
+
+void PutCount(Bytes *b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        (*b)[at + i] = uint8_t(v >> (8 * i));
+}
+
+const std::vector<Rec> kThree = {
+    {"qARNEL.htc", ".", "<html>help</html>"},
+    {"toc.txt", "books\\film", "Film\tfilm01.htm\r\n"},
+    {"empty.txt", "books\\Custom", ""},
+};
+
+TEST(PayloadFormat, WriterLaysOutRecordsAndTrailerByteForByte)
+{
+    // The distribution's first record: name, ".", 35328 bytes, at 231936.
+    std::string exe(35328, '\0');
+    exe[0] = 'M';
+    exe[1] = 'Z';
+    Bytes setup = MakeSetup({{"qARNEL.exe.sh3", ".", exe}}, 231936);
+    const unsigned char head[] = {0x0E, 0, 0, 0, 'q', 'A', 'R', 'N', 'E', 'L', '.', 'e', 'x', 'e', '.', 's', 'h', '3',
+                                  0x01, 0, 0, 0, '.', 0x00, 0x8A, 0x00, 0x00, 'M', 'Z'};
+    ASSERT_EQ(setup.size(), 231936u + 4 + 14 + 4 + 1 + 4 + 35328 + 1 + 4);
+    EXPECT_EQ(Bytes(setup.begin() + 231936, setup.begin() + 231936 + sizeof head), Bytes(head, head + sizeof head));
+    const unsigned char tail[] = {0x00, 0x00, 0x8A, 0x03, 0x00};
+    EXPECT_EQ(Bytes(setup.end() - 5, setup.end()), Bytes(tail, tail + 5));
+
+    // cMore is 1 on every record but the last.
+    Bytes three = MakeSetup(kThree);
+    size_t pos = 64;
+    for (size_t i = 0; i < kThree.size(); ++i) {
+        pos += 12 + kThree[i].name.size() + kThree[i].dir.size() + kThree[i].data.size();
+        EXPECT_EQ(three[pos], i + 1 < kThree.size() ? 1 : 0) << "record " << i;
+        ++pos;
+    }
+    EXPECT_EQ(pos + 4, three.size());
+}
+
+TEST(PayloadFormat, ReaderGivesBackWhatTheWriterWrote)
+{
+    Scanned s = Scan(MakeSetup(kThree));
+    ASSERT_EQ(s.scan.result, PAYLOAD_COMPLETE);
+    EXPECT_EQ(s.scan.dwOffset, 64u);
+    EXPECT_EQ(s.scan.cMoreLast, 0);
+    ASSERT_EQ(s.records.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(s.records[i].name, kThree[i].name);
+        EXPECT_EQ(s.records[i].dir, kThree[i].dir);
+        EXPECT_EQ(s.records[i].data, kThree[i].data);
+    }
+    // "." puts the file straight into the root; an empty file is a file.
+    EXPECT_EQ(s.records[0].target, "C:\\desk\\qARNEL.htc");
+    EXPECT_EQ(s.records[1].target, "C:\\desk\\books\\film\\toc.txt");
+    EXPECT_EQ(s.records[2].data, "");
+    EXPECT_EQ(s.scan.dwEnd + 4, MakeSetup(kThree).size());
+}
+
+TEST(PayloadFormat, OnlyTheByteBeforeTheTrailerMarksAPayload)
+{
+    Bytes setup = MakeSetup(kThree);
+    setup[setup.size() - 5] = 0x02;   // last cMore 2: the file has no payload
+    Scanned s = Scan(setup);
+    EXPECT_EQ(s.scan.result, PAYLOAD_NO_MARK);
+    EXPECT_EQ(s.scan.nStep, 4);
+    EXPECT_TRUE(s.records.empty());
+
+    // Records further on do not count: only the mark does.
+    Bytes image(200, 'I');
+    Bytes padded = MakeSetup(kThree);
+    padded.insert(padded.end(), image.begin(), image.end());
+    EXPECT_EQ(Scan(padded).scan.result, PAYLOAD_NO_MARK);
+
+    Bytes tiny = {0, 0, 0, 0};
+    EXPECT_EQ(Scan(tiny).scan.result, PAYLOAD_NO_TAIL);
+    EXPECT_EQ(Scan(tiny).scan.nStep, 3);
+}
+
+TEST(PayloadFormat, AnyCMoreButOneEndsThePayload)
+{
+    std::vector<Rec> recs = kThree;
+    recs[0].more = 2;
+    Scanned s = Scan(MakeSetup(recs));
+    ASSERT_EQ(s.scan.result, PAYLOAD_COMPLETE);
+    EXPECT_EQ(s.records.size(), 1u);
+    EXPECT_EQ(s.scan.cMoreLast, 2);
+
+    recs[0].more = 0;
+    EXPECT_EQ(Scan(MakeSetup(recs)).records.size(), 1u);
+    recs[0].more = 0xFF;
+    EXPECT_EQ(Scan(MakeSetup(recs)).records.size(), 1u);
+}
+
+TEST(PayloadFormat, ATruncatedSetupYieldsNoRecordAtAnyLength)
+{
+    Bytes whole = MakeSetup(kThree);
+    for (size_t len = 0; len < whole.size(); ++len) {
+        Bytes cut(whole.begin(), whole.begin() + len);
+        Scanned s = Scan(cut);
+        EXPECT_NE(s.scan.result, PAYLOAD_COMPLETE) << "cut at " << len;
+        EXPECT_TRUE(s.records.empty()) << "cut at " << len;
+        if (len < 5)
+            EXPECT_EQ(s.scan.result, PAYLOAD_NO_TAIL);
+        else if (cut[len - 5] != 0)
+            EXPECT_EQ(s.scan.result, PAYLOAD_NO_MARK) << "cut at " << len;
+        else
+            EXPECT_EQ(s.scan.result, PAYLOAD_DAMAGED) << "cut at " << len;
+    }
+}
+
+TEST(PayloadFormat, CountsPointingPastTheTrailerAreDamageBeforeAnyRecord)
+{
+    const Bytes good = MakeSetup(kThree);
+    const size_t rec1 = 64 + 13 + kThree[0].name.size() + kThree[0].dir.size() + kThree[0].data.size();
+    struct Case {
+        const char *what;
+        size_t at;
+        uint32_t value;
+    } cases[] = {
+        {"offset past the end", good.size() - 4, uint32_t(good.size() + 100)},
+        {"offset at the trailer", good.size() - 4, uint32_t(good.size() - 4)},
+        {"offset just short of the trailer", good.size() - 4, uint32_t(good.size() - 16)},
+        {"cbName of record 1 huge", rec1, 0xFFFFFFF0},
+        {"cbDir of record 1 one too many", rec1 + 4 + kThree[1].name.size(), uint32_t(kThree[1].dir.size() + 200)},
+        {"cbData of record 2 into the trailer", good.size() - 5 - 4, 3},
+        {"cbData of record 0 near 4 GB", 64 + 8 + kThree[0].name.size() + kThree[0].dir.size(), 0xFFFFFFFF},
+    };
+    for (const Case &c : cases) {
+        Bytes bad = good;
+        PutCount(&bad, c.at, c.value);
+        Scanned s = Scan(bad);
+        EXPECT_EQ(s.scan.result, PAYLOAD_DAMAGED) << c.what;
+        EXPECT_TRUE(s.records.empty()) << c.what;
+    }
+
+    // An offset of 2 GB or more cannot be sought to: reported as step 5.
+    Bytes far = good;
+    PutCount(&far, far.size() - 4, 0x80000000);
+    EXPECT_EQ(Scan(far).scan.result, PAYLOAD_BAD_OFFSET);
+    EXPECT_EQ(Scan(far).scan.nStep, 5);
+
+    // A last record that ends exactly at the trailer is whole.
+    EXPECT_EQ(Scan(good).scan.result, PAYLOAD_COMPLETE);
+}
+
+TEST(PayloadFormat, RefusedRecordsAreReportedAtTheirTargetStepAfterTheRecordsBefore)
+{
+    struct Case {
+        std::string dir, name;
+        uint32_t error;
+    } cases[] = {
+        {"..\\evil", "a.txt", 123},
+        {"books\\..\\..", "a.txt", 123},
+        {"\\Windows", "a.txt", 123},
+        {"/etc", "a.txt", 123},
+        {"c:\\x", "a.txt", 123},
+        {"c:", "a.txt", 123},
+        {"books", "..\\a.txt", 123},
+        {"books", "sub/a.txt", 123},
+        {"books", "c:a.txt", 123},
+        {"books", "..", 123},
+        {"books", "", 123},
+        {std::string(1024, 'd'), "a.txt", 206},
+        {"books", std::string(1024, 'n'), 206},
+        {std::string(600, 'd'), std::string(600, 'n'), 206},
+    };
+    for (const Case &c : cases) {
+        std::vector<Rec> recs = {{"first.txt", ".", "1"}, {c.name, c.dir, "2"}, {"third.txt", ".", "3"}};
+        Scanned s = Scan(MakeSetup(recs));
+        EXPECT_EQ(s.scan.result, PAYLOAD_REFUSED) << c.dir << " | " << c.name;
+        EXPECT_EQ(s.scan.dwError, c.error) << c.dir << " | " << c.name;
+        EXPECT_EQ(s.scan.nStep, 8) << c.dir << " | " << c.name;
+        ASSERT_EQ(s.records.size(), 1u);
+        EXPECT_EQ(s.records[0].name, "first.txt");
+    }
+
+    // The longest names and paths that fit are taken.
+    std::string root = "C:\\desk";   // 7 characters
+    std::vector<Rec> longest = {{std::string(1023, 'n'), ".", "x"}};
+    EXPECT_EQ(Scan(MakeSetup(longest), nullptr).scan.result, PAYLOAD_COMPLETE);
+    std::vector<Rec> fits = {{std::string(1023 - 7 - 2 - 5, 'n'), "books", "x"}};
+    EXPECT_EQ(Scan(MakeSetup(fits)).scan.result, PAYLOAD_COMPLETE);
+    fits[0].name += "n";
+    EXPECT_EQ(Scan(MakeSetup(fits)).scan.dwError, 206u);
+}
+
+TEST(PayloadPath, KeepsEveryFileBelowTheRoot)
+{
+    const char *const ok[][2] = {
+        {".", "qARNEL.htc"},        {"books\\tarvelo", "LOGO.2BP"}, {"books\\.\\film", "film01.htm"},
+        {".\\books", "x"},          {"books\\", "x"},               {"", "x"},
+        {"books\\Custom", "Table of Contents.html"},                {"a..b\\..c", "x..y"},
+        {"books", ".hidden"},       {"console", "conx.txt"},        {"COM10", "lpt0"},
+    };
+    for (auto &c : ok)
+        EXPECT_EQ(CheckPayloadPath(c[0], c[1]), 0u) << c[0] << " | " << c[1];
+
+    const char *const refused[][2] = {
+        {"..", "x"},        {"books\\..", "x"},      {"books/../..", "x"},   {"...", "x"},
+        {"books\\. .", "x"}, {"\\\\server\\share", "x"}, {"\\x", "x"},       {"/x", "x"},
+        {"d:", "x"},        {"d:books", "x"},        {"books\\file:stream", "x"},
+        {"CON", "x"},       {"books\\aux.d", "x"},   {"LPT1", "x"},
+        {".", "a\\b"},      {".", "a/b"},            {".", "a:b"},           {".", "."},
+        {".", "..."},       {".", " "},              {".", "nul"},           {".", "Com3.txt"},
+        {".", "prn "},      {".", "CONOUT$"},
+    };
+    for (auto &c : refused)
+        EXPECT_EQ(CheckPayloadPath(c[0], c[1]), 123u) << c[0] << " | " << c[1];
+}
+
+TEST(PayloadPath, TargetJoinsRootDirectoryAndNameAndDropsDotSegments)
+{
+    char sz[PAYLOAD_CCH_TEXT];
+    ASSERT_TRUE(BuildTargetPath(sz, sizeof sz, "c:\\A\\B", ".", "qARNEL.htc"));
+    EXPECT_STREQ(sz, "c:\\A\\B\\qARNEL.htc");
+    ASSERT_TRUE(BuildTargetPath(sz, sizeof sz, "c:\\A", "books\\.\\film", "f.htm"));
+    EXPECT_STREQ(sz, "c:\\A\\books\\film\\f.htm");
+    ASSERT_TRUE(BuildTargetPath(sz, sizeof sz, "c:\\A\\.", ".\\.\\x\\.", "f"));
+    EXPECT_STREQ(sz, "c:\\A\\x\\f");
+    ASSERT_TRUE(BuildTargetPath(sz, sizeof sz, ".", "books", "f"));
+    EXPECT_STREQ(sz, ".\\books\\f");
+
+    // Exactly 1023 characters fit; one more does not, and nothing is half built.
+    std::string root(1023 - 2 - 1 - 1, 'r');
+    ASSERT_TRUE(BuildTargetPath(sz, sizeof sz, root.c_str(), "d", "n"));
+    EXPECT_EQ(strlen(sz), 1023u);
+    root += "r";
+    EXPECT_FALSE(BuildTargetPath(sz, sizeof sz, root.c_str(), "d", "n"));
+    EXPECT_STREQ(sz, "");
+
+    char guarded[16 + 4];
+    memset(guarded, '#', sizeof guarded);
+    EXPECT_FALSE(BuildTargetPath(guarded, 16, "root", "directory", "name"));
+    EXPECT_EQ(std::string(guarded + 16, 4), "####");
+}
+
+}  // namespace
