@@ -1,0 +1,31 @@
+/*
+ * The extraction stage of the install: the payload appended to the running
+ * setup goes into the desktop directory, which then becomes the current
+ * directory, and the user record and the registration form are written there.
+ */
+#ifndef SETUP_EXTRACT_EXTRACT_H
+#define SETUP_EXTRACT_EXTRACT_H
+
+#include <windows.h>
+
+/*
+ * Copies the setup and its release notes into g_szDesktopDir and writes every
+ * file of the payload below it. TRUE when the whole payload was written;
+ * FALSE after a failure reported in a message box owned by hwndOwner
+ * ("Failed step %d, Error code is %d\n"). A damaged setup file ends the
+ * program through a consistency check.
+ */
+BOOL ExtractPayload(HWND hwndOwner);
+
+/* Stores the user record ("UserInfo.dat") and writes "register.txt" into the
+   current directory. Silent when either cannot be written. */
+void WriteRegistrationForm();
+
+/*
+ * Puts the finished temporary file pszTemp in the place of pszTarget by a
+ * rename: MoveFileEx where the system has it (fMoveFileEx), otherwise the old
+ * file is deleted first. FALSE, with the system's error, when the rename fails.
+ */
+BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileEx);
+
+#endif

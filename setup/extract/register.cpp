@@ -1,0 +1,25 @@
+#include <cstdio>
+
+#include "dialogs/settings.h"
+#include "extract/extract.h"
+#include "extract/register_form.h"
+#include "res/resource.h"
+#include "shell/setup.h"
+
+void WriteRegistrationForm()
+{
+    WriteUserInfo();
+
+    char szProductNumber[CCH_PRODUCT_NUMBER];
+    szProductNumber[0] = '\0';
+    LoadStringA(g_hInst, IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
+
+    // Text mode: every "\n" of the form is stored as CR LF.
+    FILE *pf = fopen("register.txt", "w+");
+    if (pf == NULL)
+        return;
+    char szForm[CCH_REGISTRATION_FORM];
+    FormatRegistrationForm(szForm, sizeof szForm, szProductNumber, &g_UserInfo);
+    fputs(szForm, pf);
+    fclose(pf);
+}
