@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Writes the payload fuzzer's seed corpus (tests/fuzz/corpus/).
+
+Small setup files that reach every part of the reader: an intact payload,
+the edge cases it must accept, the damage and the paths it must refuse, and
+"directory \\n name" texts for the path checks alone. Deterministic.
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+IMAGE = b"MZ" + b"I" * 14
+
+
+def record(name, directory, data, more):
+    name, directory = name.encode("latin-1"), directory.encode("latin-1")
+    return (struct.pack("<I", len(name)) + name + struct.pack("<I", len(directory)) + directory +
+            struct.pack("<I", len(data)) + data + bytes([more]))
+
+
+def setup(records, image=IMAGE):
+    body = b"".join(record(n, d, data, 1 if i + 1 < len(records) else 0)
+                    for i, (n, d, data) in enumerate(records))
+    return image + body + struct.pack("<I", len(image))
+
+
+SEEDS = {
+    "intact": setup([("qARNEL.htc", ".", b"<HTML>help</HTML>\r\n"),
+                     ("toc.txt", "books\\film", b"Reviews\tfilm01.htm\r\n"),
+                     ("index.txt", "books\\tarvelo", b"News\r\nnPR970930a.htm\r\n")]),
+    "dot-segments": setup([("film01.htm", "books\\.\\film", b"<HTML></HTML>"),
+                           ("empty.txt", ".", b"")]),
+    "cmore-2": IMAGE + record("a.txt", ".", b"A", 2) + record("b.txt", ".", b"B", 0) + struct.pack("<I", len(IMAGE)),
+    "traversal": setup([("ok.txt", ".", b"ok"), ("evil.txt", "..\\..\\Windows", b"x")]),
+    "name-with-dir": setup([("sub\\x.txt", "books", b"x")]),
+    "long-name": setup([("n" * 1030, ".", b"x")]),
+    "truncated": setup([("qARNEL.htc", ".", b"<HTML>help</HTML>")])[:-9],
+    "no-mark": setup([("a.txt", ".", b"A")])[:-5] + b"\x01" + struct.pack("<I", len(IMAGE)),
+    "offset-past-end": setup([("a.txt", ".", b"A")])[:-4] + struct.pack("<I", 4000),
+    "paths-dot": b"books\\.\\film\nfilm01.htm",
+    "paths-device": b"books\\aux\ncon.txt",
+    "paths-up": b"books/../..\nx",
+}
+
+if __name__ == "__main__":
+    corpus = os.path.join(HERE, "corpus")
+    os.makedirs(corpus, exist_ok=True)
+    for name, data in SEEDS.items():
+        with open(os.path.join(corpus, name), "wb") as f:
+            f.write(data)

@@ -1,0 +1,150 @@
+// libFuzzer target: the payload reader and the path checks on any bytes.
+//
+// Beyond "no crash and no sanitizer report", it holds the reader to what the
+// setup program relies on:
+//   - a record is handed over only when the whole chain lies inside the file,
+//     so nothing is written from a damaged download;
+//   - every record's data can be read whole;
+//   - every target path lies below the root, fits its buffer and holds no
+//     "\.\" any more;
+//   - a complete payload written again with the writer reads back the same.
+// The input is also taken as "directory \n name" for the path checks alone.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "extract/payload.h"
+#include "extract/payload_path.h"
+
+namespace {
+
+const char kRoot[] = "C:\\desk";
+
+void Fail(const char *what, const std::string &detail)
+{
+    fprintf(stderr, "payload_fuzz: %s: %s\n", what, detail.c_str());
+    abort();
+}
+
+// How Windows would resolve the path below the root, told apart from the
+// checks under test: any ':' past the drive, any climb above the root, a
+// component of dots only (read as a climb) or an empty file name fails.
+bool StaysBelowRoot(const std::string &target)
+{
+    std::string prefix = std::string(kRoot) + "\\";
+    if (target.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::string rest = target.substr(prefix.size());
+    if (rest.find(':') != std::string::npos || rest.empty() || rest.back() == '\\' || rest.back() == '/')
+        return false;
+    int depth = 0;
+    size_t pos = 0;
+    for (;;) {
+        size_t end = rest.find_first_of("\\/", pos);
+        std::string comp = rest.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        bool dotsOnly = !comp.empty() && comp.find_first_not_of(". ") == std::string::npos;
+        if (comp.empty() || comp == ".")
+            ;
+        else if (dotsOnly)
+            depth -= int(comp.size());
+        else
+            ++depth;
+        if (depth < 0)
+            return false;
+        if (end == std::string::npos)
+            break;
+        pos = end + 1;
+    }
+    return true;
+}
+
+struct Record {
+    std::string name, dir, data;
+};
+
+class VectorSink : public ByteSink {
+public:
+    explicit VectorSink(std::vector<unsigned char> *out) : out_(out) {}
+    bool Write(const void *pv, uint32_t cb) override
+    {
+        const unsigned char *pb = static_cast<const unsigned char *>(pv);
+        out_->insert(out_->end(), pb, pb + cb);
+        return true;
+    }
+
+private:
+    std::vector<unsigned char> *out_;
+};
+
+bool Take(void *context, const PayloadRecordInfo *info, ByteSource *source)
+{
+    std::string target = info->szTarget;
+    if (target.size() >= PAYLOAD_CCH_TEXT)
+        Fail("target too long", target);
+    if (!StaysBelowRoot(target))
+        Fail("target leaves the root", target);
+    if (target.find("\\.\\") != std::string::npos)
+        Fail("dot segment left in the target", target);
+    std::string data(info->cbData, '\0');
+    if (info->cbData != 0 && source->Read(&data[0], info->cbData) != info->cbData)
+        Fail("data of a record inside the chain cannot be read", target);
+    static_cast<std::vector<Record> *>(context)->push_back({info->szName, info->szDir, data});
+    return true;
+}
+
+void CheckPathsAlone(const uint8_t *data, size_t size)
+{
+    std::string text(reinterpret_cast<const char *>(data), size);
+    text = text.substr(0, text.find('\0'));
+    size_t nl = text.find('\n');
+    if (nl == std::string::npos)
+        return;
+    std::string dir = text.substr(0, nl).substr(0, PAYLOAD_CCH_TEXT - 1);
+    std::string name = text.substr(nl + 1).substr(0, PAYLOAD_CCH_TEXT - 1);
+    if (CheckPayloadPath(dir.c_str(), name.c_str()) != 0)
+        return;
+    char target[PAYLOAD_CCH_TEXT];
+    if (BuildTargetPath(target, sizeof target, kRoot, dir.c_str(), name.c_str()) && !StaysBelowRoot(target))
+        Fail("accepted path leaves the root", dir + " | " + name);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size > (1u << 20))
+        return 0;
+    CheckPathsAlone(data, size);
+
+    std::vector<Record> records;
+    MemorySource source(data, uint32_t(size));
+    PayloadScan scan;
+    PayloadResult result = ScanPayload(&source, kRoot, &scan, Take, &records);
+    if (result != PAYLOAD_COMPLETE && result != PAYLOAD_REFUSED && !records.empty())
+        Fail("records handed over from a file without a whole chain", std::to_string(records.size()));
+    if (result != PAYLOAD_COMPLETE)
+        return 0;
+    if (scan.dwEnd > size - PAYLOAD_CB_TRAILER)
+        Fail("payload ends inside the trailer", std::to_string(scan.dwEnd));
+
+    // Written again behind a small image, it reads back the same.
+    std::vector<unsigned char> again(16, 'I');
+    VectorSink sink(&again);
+    for (size_t i = 0; i < records.size(); ++i)
+        WritePayloadRecord(&sink, records[i].name.c_str(), records[i].dir.c_str(), records[i].data.data(),
+                           uint32_t(records[i].data.size()), i + 1 < records.size() ? 1 : 0);
+    WritePayloadTrailer(&sink, 16);
+    std::vector<Record> reread;
+    MemorySource source2(again.data(), uint32_t(again.size()));
+    if (ScanPayload(&source2, kRoot, &scan, Take, &reread) != PAYLOAD_COMPLETE || reread.size() != records.size())
+        Fail("re-written payload does not read back", std::to_string(records.size()));
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (reread[i].name != records[i].name || reread[i].dir != records[i].dir || reread[i].data != records[i].data)
+            Fail("re-written record differs", records[i].name);
+    }
+    return 0;
+}
