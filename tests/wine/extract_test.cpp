@@ -1,0 +1,504 @@
+// The extraction stage end to end: a setup whose own file carries a payload
+// (the driver program with records appended) is run in a folder of its own,
+// and the test reads the files it leaves and the messages it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogs/userinfo.h"
+#include "extract/extract.h"
+#include "extract/payload.h"
+#include "robot.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Rec {
+    std::string name, dir, data;
+    int more = -1;   // -1: 1 on all but the last, 0 on the last
+};
+
+class VectorSink : public ByteSink {
+public:
+    explicit VectorSink(Bytes *out) : out_(out) {}
+    bool Write(const void *pv, uint32_t cb) override
+    {
+        const unsigned char *pb = static_cast<const unsigned char *>(pv);
+        out_->insert(out_->end(), pb, pb + cb);
+        return true;
+    }
+
+private:
+    Bytes *out_;
+};
+
+// The driver program with the records and the trailer appended.
+Bytes SetupWith(const std::vector<Rec> &recs)
+{
+    Bytes setup = ReadBytes(BuildFile("extract_driver.exe"));
+    uint32_t offset = uint32_t(setup.size());
+    VectorSink sink(&setup);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        int more = recs[i].more >= 0 ? recs[i].more : (i + 1 < recs.size() ? 1 : 0);
+        WritePayloadRecord(&sink, recs[i].name.c_str(), recs[i].dir.c_str(), recs[i].data.data(),
+                           uint32_t(recs[i].data.size()), uint8_t(more));
+    }
+    WritePayloadTrailer(&sink, offset);
+    return setup;
+}
+
+void PutCount(Bytes *b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        (*b)[at + i] = uint8_t(v >> (8 * i));
+}
+
+// Every file and directory below root, relative, directories ending in '\'.
+std::set<std::string> Tree(const std::string &root, const std::string &prefix = "")
+{
+    std::set<std::string> found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found.insert(prefix + name + "\\");
+            for (const std::string &s : Tree(root + "\\" + name, prefix + name + "\\"))
+                found.insert(s);
+        } else {
+            found.insert(prefix + name);
+        }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+struct Outcome {
+    DWORD exitCode = 999;
+    bool boxShown = false;
+    robot::MessageBox box;
+    std::string ownerTitle;
+    std::string report;   // "result=N\ncwd=PATH\n", written by the driver
+};
+
+class Extraction : public ::testing::Test {
+protected:
+    Extraction() : desk_(tmp_ / "A\\B") {}
+
+    // Places the setup (with the release notes beside it) in the folder.
+    void Place(const Bytes &setup, const std::string &name = "setup.exe")
+    {
+        exe_ = tmp_ / name;
+        WriteBytes(exe_, setup.data(), setup.size());
+        WriteText(tmp_ / "readme.doc", "{\\rtf1 notes}");
+    }
+    void Place(const std::vector<Rec> &recs) { Place(SetupWith(recs)); }
+
+    // Runs the setup; presses OK on the message it shows, if any.
+    Outcome Run(const std::string &desk, const USERINFO *info = nullptr)
+    {
+        robot::Process::Options options;
+        options.cwd = tmp_.path();
+        options.env = {{"SETUP_TEST_DESKTOP_DIR", desk}, {"SETUP_TEST_REPORT", tmp_ / "report.txt"}};
+        DeleteFileA((tmp_ / "report.txt").c_str());
+        if (info) {
+            WriteBytes(tmp_ / "user.bin", info, sizeof *info);
+            options.env.push_back({"SETUP_TEST_USERINFO", tmp_ / "user.bin"});
+        }
+        robot::Process process(exe_, options);
+        Outcome out;
+        EXPECT_TRUE(process.started());
+        robot::WaitUntil(
+            [&] {
+                if (!process.Running())
+                    return true;
+                for (HWND hwnd : robot::TopLevelWindows(process.pid()))
+                    if (robot::IsMessageBox(hwnd))
+                        return true;
+                return false;
+            },
+            30000);
+        if (process.Running() && robot::WaitForMessageBox(process.pid(), &out.box, 5000)) {
+            out.boxShown = true;
+            out.ownerTitle = out.box.owner ? robot::Text(out.box.owner) : "";
+            robot::Press(out.box.hwnd, IDOK);
+        }
+        EXPECT_TRUE(process.Wait(30000, &out.exitCode));
+        if (FileExists(tmp_ / "report.txt"))
+            out.report = ReadText(tmp_ / "report.txt");
+        return out;
+    }
+
+    // A run that must end in "Failed step N, Error code is E".
+    void ExpectFailure(const Outcome &out, int step, DWORD error)
+    {
+        ASSERT_TRUE(out.boxShown);
+        EXPECT_EQ(out.box.caption, "Setup Error");
+        EXPECT_EQ(out.box.text, "Failed step " + std::to_string(step) + ", Error code is " + std::to_string(error) +
+                                    "\n");
+        ASSERT_EQ(out.box.buttons.size(), 1u);
+        EXPECT_EQ(out.box.buttons[0].first, IDOK);
+        EXPECT_EQ(out.ownerTitle, "Extraction test driver");
+        EXPECT_EQ(out.exitCode, 1u);
+        EXPECT_EQ(out.report, "result=0\ncwd=" + tmp_.path() + "\n") << "current directory unchanged";
+    }
+
+    void ExpectSuccess(const Outcome &out, const std::string &desk)
+    {
+        EXPECT_FALSE(out.boxShown) << out.box.text;
+        EXPECT_EQ(out.exitCode, 0u);
+        EXPECT_EQ(out.report, "result=1\ncwd=" + desk + "\n");
+    }
+
+    // No temporary file of a replacement stays anywhere.
+    void ExpectNoLeftovers(const std::string &root)
+    {
+        for (const std::string &path : Tree(root))
+            EXPECT_EQ(path.find("~sp"), std::string::npos) << path;
+    }
+
+    TempDir tmp_;
+    std::string desk_;
+    std::string exe_;
+};
+
+const std::vector<Rec> kSmall = {
+    {"qARNEL.htc", ".", "<HTML>help</HTML>\r\n"},
+    {"film01.htm", "books\\.\\film", "<HTML>review</HTML>\r\n"},
+    {"toc.txt", "books\\film", "Review\tfilm01.htm\r\n"},
+    {"index.txt", "books\\Custom", ""},
+};
+
+TEST_F(Extraction, NewNestedDesktopDirectoryGetsTheCopiesAndEveryFile)
+{
+    Place(kSmall);
+    Outcome out = Run(desk_);
+    ExpectSuccess(out, desk_);
+
+    EXPECT_EQ(ReadBytes(desk_ + "\\setup.exe"), ReadBytes(exe_));
+    EXPECT_EQ(ReadText(desk_ + "\\readme.doc"), "{\\rtf1 notes}");
+    EXPECT_EQ(ReadText(desk_ + "\\qARNEL.htc"), kSmall[0].data);
+    EXPECT_EQ(ReadText(desk_ + "\\books\\film\\film01.htm"), kSmall[1].data);
+    EXPECT_EQ(ReadText(desk_ + "\\books\\film\\toc.txt"), kSmall[2].data);
+    EXPECT_TRUE(FileExists(desk_ + "\\books\\Custom\\index.txt"));
+    EXPECT_EQ(ReadBytes(desk_ + "\\books\\Custom\\index.txt").size(), 0u);
+    EXPECT_EQ(Tree(desk_), (std::set<std::string>{"setup.exe", "readme.doc", "qARNEL.htc", "books\\",
+                                                  "books\\film\\", "books\\film\\film01.htm",
+                                                  "books\\film\\toc.txt", "books\\Custom\\",
+                                                  "books\\Custom\\index.txt", "UserInfo.dat", "register.txt"}));
+}
+
+TEST_F(Extraction, UpperCaseSetupNameCopiesItselfButNoReleaseNotes)
+{
+    Place(SetupWith(kSmall), "SETUP.EXE");
+    ExpectSuccess(Run(desk_), desk_);
+    EXPECT_TRUE(FileExists(desk_ + "\\setup.exe"));
+    EXPECT_FALSE(FileExists(desk_ + "\\readme.doc"));
+    EXPECT_TRUE(FileExists(desk_ + "\\qARNEL.htc"));
+}
+
+TEST_F(Extraction, DotDesktopDirectoryIsTheCurrentDirectory)
+{
+    Place(kSmall);
+    Outcome out = Run(".");
+    EXPECT_FALSE(out.boxShown) << out.box.text;
+    EXPECT_EQ(out.exitCode, 0u);
+    EXPECT_EQ(ReadText(tmp_ / "qARNEL.htc"), kSmall[0].data);
+    EXPECT_EQ(ReadText(tmp_ / "books\\film\\film01.htm"), kSmall[1].data);
+    EXPECT_TRUE(FileExists(tmp_ / "register.txt"));
+}
+
+TEST_F(Extraction, OldFilesAreReplacedWhollyAndARerunChangesNothing)
+{
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    CreateDirectoryA((desk_ + "\\books").c_str(), NULL);
+    CreateDirectoryA((desk_ + "\\books\\film").c_str(), NULL);
+    WriteText(desk_ + "\\books\\film\\toc.txt", std::string(5000, 'o'));
+    WriteText(desk_ + "\\register.txt", std::string(9000, 'r'));
+
+    Place(kSmall);
+    ExpectSuccess(Run(desk_), desk_);
+    EXPECT_EQ(ReadText(desk_ + "\\books\\film\\toc.txt"), kSmall[2].data);
+    std::string form = ReadText(desk_ + "\\register.txt");
+    EXPECT_LT(form.size(), 9000u);
+    std::set<std::string> tree = Tree(desk_);
+
+    ExpectSuccess(Run(desk_), desk_);
+    EXPECT_EQ(ReadText(desk_ + "\\register.txt"), form);
+    EXPECT_EQ(Tree(desk_), tree);
+    EXPECT_EQ(ReadText(desk_ + "\\books\\film\\toc.txt"), kSmall[2].data);
+    ExpectNoLeftovers(tmp_.path());
+}
+
+TEST_F(Extraction, AnyCMoreButOneEndsThePayload)
+{
+    std::vector<Rec> recs = {{"first.txt", ".", "1", 2}, {"second.txt", ".", "2"}};
+    Place(recs);
+    ExpectSuccess(Run(desk_), desk_);
+    EXPECT_TRUE(FileExists(desk_ + "\\first.txt"));
+    EXPECT_FALSE(FileExists(desk_ + "\\second.txt"));
+}
+
+TEST_F(Extraction, SetupWithoutPayloadReportsStep4AndWritesOnlyTheCopies)
+{
+    Bytes image = ReadBytes(BuildFile("extract_driver.exe"));
+    const char tail[] = "no payload here";
+    image.insert(image.end(), tail, tail + sizeof tail - 1);
+    Place(image);
+    Outcome out = Run(desk_);
+    ExpectFailure(out, 4, 0);
+    EXPECT_EQ(Tree(desk_), (std::set<std::string>{"setup.exe", "readme.doc"}));
+}
+
+TEST_F(Extraction, UncreatableTargetReportsItsStepAndKeepsWhatWasThere)
+{
+    // Record 1's target is a directory: creating it fails at step 8.
+    std::vector<Rec> recs = {{"a.txt", ".", "A"}, {"b.txt", "books", "B"}, {"c.txt", ".", "C"}};
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    CreateDirectoryA((desk_ + "\\books").c_str(), NULL);
+    CreateDirectoryA((desk_ + "\\books\\b.txt").c_str(), NULL);
+    Place(recs);
+    ExpectFailure(Run(desk_), 8, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadText(desk_ + "\\a.txt"), "A");
+    EXPECT_TRUE(DirExists(desk_ + "\\books\\b.txt"));
+    EXPECT_FALSE(FileExists(desk_ + "\\c.txt"));
+    EXPECT_FALSE(FileExists(desk_ + "\\register.txt"));
+
+    // Record 2's target is held open by another program: step 10, the old
+    // file intact.
+    RemoveDirectoryA((desk_ + "\\books\\b.txt").c_str());
+    WriteText(desk_ + "\\c.txt", "old");
+    HANDLE hHeld = CreateFileA((desk_ + "\\c.txt").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    ExpectFailure(Run(desk_), 10, ERROR_SHARING_VIOLATION);
+    CloseHandle(hHeld);
+    EXPECT_EQ(ReadText(desk_ + "\\books\\b.txt"), "B");
+    EXPECT_EQ(ReadText(desk_ + "\\c.txt"), "old");
+
+    // A directory that cannot be made (a file is in its way): step 6.
+    std::vector<Rec> blocked = {{"x.txt", "in\\the\\way", "X"}};
+    WriteText(desk_ + "\\in", "a file");
+    Place(blocked);
+    ExpectFailure(Run(desk_), 6, ERROR_PATH_NOT_FOUND);
+    ExpectNoLeftovers(tmp_.path());
+}
+
+TEST_F(Extraction, RecordsThatWouldLeaveTheDesktopDirectoryAreRefused)
+{
+    struct Case {
+        std::string dir, name;
+        DWORD error;
+        std::string escape;   // where the file would have gone
+    } cases[] = {
+        {"..\\..", "up1.txt", ERROR_INVALID_NAME, tmp_ / "up1.txt"},
+        {"books\\..\\..\\..", "up2.txt", ERROR_INVALID_NAME, tmp_ / "up2.txt"},
+        {"books/../../..", "up3.txt", ERROR_INVALID_NAME, tmp_ / "up3.txt"},
+        {"\\", "up4-abs.txt", ERROR_INVALID_NAME, "C:\\up4-abs.txt"},
+        {tmp_.path().substr(0, 2) + "\\" + tmp_.path().substr(3), "up5.txt", ERROR_INVALID_NAME, tmp_ / "up5.txt"},
+        {".", "..\\..\\up6.txt", ERROR_INVALID_NAME, tmp_ / "up6.txt"},
+        {".", "../../up7.txt", ERROR_INVALID_NAME, tmp_ / "up7.txt"},
+        {".", "c:up8.txt", ERROR_INVALID_NAME, "C:\\up8.txt"},
+        {".", std::string(1024, 'n'), ERROR_FILENAME_EXCED_RANGE, ""},
+        {std::string(1024, 'd'), "x.txt", ERROR_FILENAME_EXCED_RANGE, ""},
+        {std::string(600, 'd'), std::string(500, 'n'), ERROR_FILENAME_EXCED_RANGE, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.dir.substr(0, 40) + " | " + c.name.substr(0, 40));
+        RemoveTree(tmp_ / "A");
+        DeleteFileA((tmp_ / "report.txt").c_str());
+        Place({{"first.txt", ".", "1"}, {c.name, c.dir, "escaped"}, {"third.txt", ".", "3"}});
+        std::set<std::string> before = Tree(tmp_.path());
+        ExpectFailure(Run(desk_), 8, c.error);
+        EXPECT_EQ(ReadText(desk_ + "\\first.txt"), "1");
+        EXPECT_FALSE(FileExists(desk_ + "\\third.txt"));
+        if (!c.escape.empty())
+            EXPECT_FALSE(FileExists(c.escape)) << c.escape;
+        // Outside the desktop directory only the driver's report is new.
+        std::set<std::string> added;
+        for (const std::string &path : Tree(tmp_.path()))
+            if (!before.count(path) && path.compare(0, 2, "A\\") != 0)
+                added.insert(path);
+        EXPECT_EQ(added, (std::set<std::string>{"report.txt"}));
+        EXPECT_EQ(Tree(desk_), (std::set<std::string>{"setup.exe", "readme.doc", "first.txt"}));
+    }
+}
+
+TEST_F(Extraction, DamagedChainEndsTheProgramBeforeAnythingIsWritten)
+{
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    WriteText(desk_ + "\\qARNEL.htc", "earlier installation");
+
+    Bytes good = SetupWith(kSmall);
+    size_t image = ReadBytes(BuildFile("extract_driver.exe")).size();
+    size_t cbData0 = image + 4 + kSmall[0].name.size() + 4 + kSmall[0].dir.size();
+    Bytes longData = good;
+    PutCount(&longData, cbData0 + 4 + kSmall[0].data.size() + 1 + 4 + 10 + 4 + 12, 0x7FFF0000);   // record 1's cbData
+    Bytes farOffset = good;
+    PutCount(&farOffset, farOffset.size() - 4, uint32_t(good.size() + 10));
+
+    for (const Bytes *setup : {&longData, &farOffset}) {
+        Place(*setup);
+        Outcome out = Run(desk_);
+        ASSERT_TRUE(out.boxShown);
+        EXPECT_NE(out.box.text.find("..\\setup"), std::string::npos) << out.box.text;
+        EXPECT_NE(out.box.text.find("PayloadChainInsideFile( &file, dwOffset )"), std::string::npos) << out.box.text;
+        EXPECT_NE(out.box.text.find("Line: "), std::string::npos) << out.box.text;
+        EXPECT_EQ(out.exitCode, 3u);
+        EXPECT_EQ(ReadText(desk_ + "\\qARNEL.htc"), "earlier installation");
+        EXPECT_FALSE(DirExists(desk_ + "\\books"));
+        EXPECT_FALSE(FileExists(desk_ + "\\register.txt"));
+        ExpectNoLeftovers(desk_);
+    }
+}
+
+USERINFO Record()
+{
+    USERINFO info;
+    memset(&info, 0, sizeof info);
+    return info;
+}
+
+std::string Crlf(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+TEST_F(Extraction, RegistrationFormAndUserRecordAreStoredByteForByte)
+{
+    Place(kSmall);
+    USERINFO info = Record();
+    strcpy(info.szName, "Ann Lee");
+    strcpy(info.szCompany, "Lee Ltd");
+    strcpy(info.szCity, "Kent");
+    strcpy(info.szState, "WA");
+    strcpy(info.szPostalCode, "98032");
+    strcpy(info.szCountry, "USA");
+    memset(info.szFax + 10, 'z', 20);   // bytes after a terminator are stored as they are
+    ExpectSuccess(Run(desk_, &info), desk_);
+
+    const std::string dashes(100, '-');
+    EXPECT_EQ(ReadText(desk_ + "\\register.txt"),
+              Crlf({dashes, "\t\tAutomatic rOSK Registration Form", dashes, "", "Product Number:  10971", "",
+                    "Product Version: 1.0.BBBB-beta", "", "Device Type:     Handheld PC", "", "",
+                    "Registered User:", "", "Ann Lee", "Lee Ltd", "", "Kent", "WA, 98032  USA", "",
+                    "Phone:     ", "Fax:     ", "Key Number: ", "", ""}));
+    Bytes stored = ReadBytes(desk_ + "\\UserInfo.dat");
+    ASSERT_EQ(stored.size(), sizeof info);
+    EXPECT_EQ(memcmp(stored.data(), &info, sizeof info), 0);
+
+    // All fields empty: line 18 is a comma and three blanks, still 24 lines.
+    USERINFO empty = Record();
+    ExpectSuccess(Run(desk_, &empty), desk_);
+    std::string form = ReadText(desk_ + "\\register.txt");
+    EXPECT_EQ(std::count(form.begin(), form.end(), '\n'), 24);
+    EXPECT_NE(form.find("\r\n\r\n\r\n\r\n,   \r\n\r\nPhone:     \r\n"), std::string::npos);
+
+    // An address on two lines (CR LF from the dialog) is stored as CR CR LF.
+    USERINFO twoLines = Record();
+    strcpy(twoLines.szAddress, "1 Main St\r\nSuite 2");
+    ExpectSuccess(Run(desk_, &twoLines), desk_);
+    form = ReadText(desk_ + "\\register.txt");
+    EXPECT_NE(form.find("\r\n1 Main St\r\r\nSuite 2\r\n"), std::string::npos);
+    size_t size = form.size();
+    ExpectSuccess(Run(desk_, &twoLines), desk_);
+    EXPECT_EQ(ReadText(desk_ + "\\register.txt").size(), size);
+}
+
+TEST_F(Extraction, TheSampleDistributionComesOutByteForByte)
+{
+    // setup.exe as the build made it: its records, read back.
+    Bytes built = ReadBytes(BuildFile("setup.exe"));
+    MemorySource source(built.data(), uint32_t(built.size()));
+    PayloadScan scan;
+    std::vector<Rec> recs;
+    ScanPayload(
+        &source, nullptr, &scan,
+        [](void *context, const PayloadRecordInfo *info, ByteSource *src) {
+            std::string data(info->cbData, '\0');
+            src->Read(&data[0], info->cbData);
+            static_cast<std::vector<Rec> *>(context)->push_back({info->szName, info->szDir, data});
+            return true;
+        },
+        &recs);
+    ASSERT_EQ(scan.result, PAYLOAD_COMPLETE);
+    EXPECT_EQ(scan.dwEnd + 4, built.size());
+    EXPECT_EQ(scan.dwOffset, ReadBytes(BuildFile("setup-image.exe")).size());
+
+    // The manifest's records, in its order, with its files' bytes.
+    std::string manifest = ReadText(SourceFile("dist/manifest.txt"));
+    std::vector<std::pair<std::string, Rec>> expected;   // source, record
+    size_t pos = 0;
+    while (pos < manifest.size()) {
+        size_t nl = manifest.find('\n', pos);
+        std::string line = manifest.substr(pos, nl - pos);
+        pos = nl == std::string::npos ? manifest.size() : nl + 1;
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+        expected.push_back({line.substr(0, t1), {line.substr(t2 + 1), line.substr(t1 + 1, t2 - t1 - 1), ""}});
+    }
+    ASSERT_EQ(recs.size(), 36u);
+    ASSERT_EQ(expected.size(), recs.size());
+    for (size_t i = 0; i < recs.size(); ++i) {
+        EXPECT_EQ(recs[i].name, expected[i].second.name) << i;
+        EXPECT_EQ(recs[i].dir, expected[i].second.dir) << i;
+        Bytes file = ReadBytes(SourceFile("dist/" + expected[i].first));
+        EXPECT_TRUE(recs[i].data == std::string(file.begin(), file.end())) << recs[i].name;
+    }
+
+    // The same records extracted by the program.
+    Place(recs);
+    WriteBytes(tmp_ / "readme.doc", ReadBytes(BuildFile("readme.doc")).data(),
+               ReadBytes(BuildFile("readme.doc")).size());
+    ExpectSuccess(Run(desk_), desk_);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        std::string dir = recs[i].dir == "." ? desk_ : desk_ + "\\" + recs[i].dir;
+        Bytes file = ReadBytes(dir + "\\" + recs[i].name);
+        EXPECT_TRUE(recs[i].data == std::string(file.begin(), file.end())) << recs[i].name;
+    }
+    EXPECT_EQ(ReadBytes(desk_ + "\\readme.doc"), ReadBytes(SourceFile("dist/readme.doc")));
+}
+
+TEST(Replacement, RenameReplacesTheOldFileWithOrWithoutMoveFileEx)
+{
+    TempDir tmp;
+    for (BOOL fMoveFileEx : {TRUE, FALSE}) {
+        WriteText(tmp / "target.txt", "old and longer");
+        WriteText(tmp / "new.tmp", "new");
+        EXPECT_TRUE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "target.txt").c_str(), fMoveFileEx));
+        EXPECT_EQ(ReadText(tmp / "target.txt"), "new");
+        EXPECT_FALSE(FileExists(tmp / "new.tmp"));
+
+        // A missing target is simply created.
+        WriteText(tmp / "new.tmp", "fresh");
+        EXPECT_TRUE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "fresh.txt").c_str(), fMoveFileEx));
+        EXPECT_EQ(ReadText(tmp / "fresh.txt"), "fresh");
+        DeleteFileA((tmp / "fresh.txt").c_str());
+    }
+    // A directory in the way is not replaced.
+    CreateDirectoryA((tmp / "dir").c_str(), NULL);
+    WriteText(tmp / "new.tmp", "x");
+    EXPECT_FALSE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "dir").c_str(), TRUE));
+    EXPECT_TRUE(DirExists(tmp / "dir"));
+}
+
+}  // namespace
