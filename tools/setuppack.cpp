@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -348,6 +349,9 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
         remove(temp.c_str());
         return 1;
     }
+    // A program stays a program: the image's permissions go to the setup.
+    std::error_code ignored;
+    std::filesystem::permissions(out, std::filesystem::status(image, ignored).permissions(), ignored);
     printf("%s: %zu records, %llu bytes of data, payload at offset %u\n", out.c_str(), entries.size(),
            (unsigned long long)dataBytes, payloadOffset);
     return 0;

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Checks a built setup.exe against the sample distribution: the packaging
+# tool verifies its payload, its records are the manifest's in order (name,
+# directory, the source file's size), and readme.doc beside it is the
+# distribution's.
+#   check_setup.sh TOOL SETUP MANIFEST
+set -euo pipefail
+tool=$1 setup=$2 manifest=$3
+dist=$(dirname "$manifest")
+
+"$tool" verify "$setup"
+
+expected=$(grep -v -e '^#' -e '^[[:space:]]*$' "$manifest" | tr -d '\r' |
+    while IFS=$'\t' read -r source dir name; do
+        printf '%s\t%s\t%s\n' "$name" "$dir" "$(stat -c %s "$dist/$source")"
+    done)
+actual=$("$tool" list "$setup")
+if [ "$expected" != "$actual" ]; then
+    echo "the payload of $setup is not the manifest's (< manifest, > setup):"
+    diff <(echo "$expected") <(echo "$actual") || true
+    exit 1
+fi
+echo "$(echo "$actual" | wc -l) records, as the manifest lists them"
+
+notes=$(dirname "$setup")/readme.doc
+cmp "$dist/readme.doc" "$notes"
+echo "readme.doc beside it: ok"
