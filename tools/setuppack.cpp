@@ -1,7 +1,7 @@
 // setuppack: makes a release of the setup program by appending the payload
 // to the program image, and lists or verifies the payload of a setup.
 //
-//   setuppack pack --image IMAGE --manifest MANIFEST --out SETUP
+//   setuppack pack --image IMAGE --manifest MANIFEST --out SETUP [--pad-to BYTES]
 //   setuppack list SETUP
 //   setuppack verify SETUP
 //
@@ -9,12 +9,16 @@
 // three TAB-separated fields: the source file (relative to the manifest's
 // folder), the directory in the payload (backslashes, "." for the root) and
 // the file name. Lines starting with '#' and blank lines are skipped.
+// --pad-to fills a smaller image with zero bytes up to that size, so that the
+// payload starts at the same offset whatever the build (the releases put it
+// at 231936, where it has always been).
 //
 // Exit status: 0 done; 1 a damaged or payload-less setup, or an input that
 // cannot be packed; 2 wrong usage.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -27,7 +31,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setuppack pack --image IMAGE --manifest MANIFEST --out SETUP\n"
+    "usage: setuppack pack --image IMAGE --manifest MANIFEST --out SETUP [--pad-to BYTES]\n"
     "       setuppack list SETUP\n"
     "       setuppack verify SETUP\n";
 
@@ -290,7 +294,7 @@ bool WriteWhole(const std::string &path, const std::vector<unsigned char> &bytes
     return ok;
 }
 
-int Pack(const std::string &image, const std::string &manifest, const std::string &out)
+int Pack(const std::string &image, const std::string &manifest, const std::string &out, uint64_t padTo)
 {
     std::vector<unsigned char> setup;
     if (!ReadFile(image, &setup))
@@ -310,6 +314,12 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     std::vector<Entry> entries;
     if (!ReadManifest(manifest, &entries))
         return 1;
+    if (padTo > kMaxSetupSize) {
+        Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 2 GB");
+        return 1;
+    }
+    if (setup.size() < padTo)
+        setup.resize(size_t(padTo), 0);
 
     const uint32_t payloadOffset = uint32_t(setup.size());
     VectorSink sink(&setup);
@@ -366,6 +376,7 @@ int main(int argc, char **argv)
         return Verify(args[1], args[0] == "list");
     if (!args.empty() && args[0] == "pack") {
         std::string image, manifest, out;
+        uint64_t padTo = 0;
         bool ok = true;
         for (size_t i = 1; i < args.size() && ok; i += 2) {
             ok = i + 1 < args.size();
@@ -377,11 +388,15 @@ int main(int argc, char **argv)
                 manifest = args[i + 1];
             else if (args[i] == "--out")
                 out = args[i + 1];
-            else
+            else if (args[i] == "--pad-to") {
+                char *end = nullptr;
+                padTo = strtoull(args[i + 1].c_str(), &end, 10);
+                ok = !args[i + 1].empty() && *end == '\0';
+            } else
                 ok = false;
         }
         if (ok && !image.empty() && !manifest.empty() && !out.empty())
-            return Pack(image, manifest, out);
+            return Pack(image, manifest, out, padTo);
     }
     fputs(kUsage, stderr);
     return 2;

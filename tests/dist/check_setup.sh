@@ -22,6 +22,15 @@ if [ "$expected" != "$actual" ]; then
 fi
 echo "$(echo "$actual" | wc -l) records, as the manifest lists them"
 
+# The release layout: the first record at 231936, where it has always been.
+head=$(od -An -tx1 -j 231936 -N 22 "$setup" | tr -d ' \n')
+tail=$(tail -c 5 "$setup" | od -An -tx1 | tr -d ' \n')
+if [ "$head" != "0e000000$(printf qARNEL.exe.sh3 | od -An -tx1 | tr -d ' \n')01000000" ] || [ "$tail" != "00008a0300" ]; then
+    echo "the payload does not start at 231936 as released: $head ... $tail"
+    exit 1
+fi
+echo "first record at offset 231936: ok"
+
 notes=$(dirname "$setup")/readme.doc
 cmp "$dist/readme.doc" "$notes"
 echo "readme.doc beside it: ok"

@@ -107,6 +107,23 @@ TEST_F(SetupPack, PackListVerifyRoundTrip)
     const unsigned char trailer[] = {0, 0xBC, 0x0B, 0, 0};   // last cMore, then 3004
     EXPECT_EQ(setup.substr(setup.size() - 5), std::string(reinterpret_cast<const char *>(trailer), 5));
     EXPECT_FALSE(fs::exists(dir_ / "setup.exe.tmp"));
+
+    // Padded: the image is filled with zero bytes and the payload moves up.
+    ASSERT_EQ(Tool("pack --image " + P("image.exe") + " --manifest " + P("dist/manifest.txt") + " --out " +
+                   P("padded.exe") + " --pad-to 4096")
+                  .status,
+              0);
+    std::string padded = Slurp(dir_ / "padded.exe");
+    EXPECT_EQ(padded.substr(0, image_.size()), image_);
+    EXPECT_EQ(padded.substr(image_.size(), 4096 - image_.size()), std::string(4096 - image_.size(), '\0'));
+    EXPECT_EQ(padded.substr(4096), setup.substr(image_.size()).replace(setup.size() - image_.size() - 4, 4,
+                                                                        std::string("\0\x10\0\0", 4)));
+    // An image already larger than that is not cut.
+    ASSERT_EQ(Tool("pack --image " + P("image.exe") + " --manifest " + P("dist/manifest.txt") + " --out " +
+                   P("unpadded.exe") + " --pad-to 16")
+                  .status,
+              0);
+    EXPECT_EQ(Slurp(dir_ / "unpadded.exe"), setup);
 }
 
 TEST_F(SetupPack, VerifyAndListRejectDamagedAndPayloadlessFiles)
