@@ -35,7 +35,14 @@ bool FormatText(char *pszDst, size_t cchDst, const char *pszFormat, ...)
         return false;
     va_list args;
     va_start(args, pszFormat);
+#ifdef _WIN32
+    // msvcrt's own: mingw's C99 vsnprintf would add about 28 KB of its own
+    // formatting code. _vsnprintf returns -1 (or cchDst, unterminated) when
+    // the text is cut; both count as not fitting below.
+    int cch = _vsnprintf(pszDst, cchDst, pszFormat, args);
+#else
     int cch = vsnprintf(pszDst, cchDst, pszFormat, args);
+#endif
     va_end(args);
     pszDst[cchDst - 1] = '\0';
     return cch >= 0 && static_cast<size_t>(cch) < cchDst;
