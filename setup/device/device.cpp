@@ -1,0 +1,111 @@
+#include "device/device.h"
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "device/guard.h"
+#include "device/load_script.h"
+#include "device/loader.h"
+#include "dialogs/settings.h"
+#include "res/resource.h"
+#include "shell/setup.h"
+
+#if defined(__i386__)
+// guard_i686.S points the faulting context at its recovery code by offset.
+static_assert(offsetof(CONTEXT, Ebp) == 0xB4, "CONTEXT layout used by guard_i686.S");
+static_assert(offsetof(CONTEXT, Eip) == 0xB8, "CONTEXT layout used by guard_i686.S");
+static_assert(offsetof(CONTEXT, Esp) == 0xC4, "CONTEXT layout used by guard_i686.S");
+static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags used by guard_i686.S");
+#endif
+
+void WriteLoadScript()
+{
+    // A script that cannot be written is not reported here: Load fails on it.
+    WriteLoadScriptFile(c_szLoadScriptFile, BookChoice{g_fFilmBook != FALSE, g_fNewsBook != FALSE,
+                                                      g_fCustomBook != FALSE});
+}
+
+namespace {
+
+// What the guarded steps leave for the end step.
+struct DeviceStep {
+    UINT code;       // string id of the failure message, 0 while nothing failed
+    bool fResult;
+};
+
+void ShowMessage(UINT idText, UINT idCaption)
+{
+    char szText[1024];
+    char szCaption[128];
+    LoadStringA(g_hInst, idText, szText, sizeof szText);
+    LoadStringA(g_hInst, idCaption, szCaption, sizeof szCaption);
+    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
+}
+
+void StartOnDevice()
+{
+    char szPath[CCH_DEVICE_PROGRAM_PATH];
+    WCHAR wszPath[CCH_DEVICE_PROGRAM_PATH];
+    FormatDeviceProgramPath(szPath, sizeof szPath);
+    WidenAnsi(wszPath, CCH_DEVICE_PROGRAM_PATH, szPath);
+    PROCESS_INFORMATION pi;
+    // A failed start is not reported: the application is on the device.
+    PegCreateProcess(wszPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, NULL, &pi);
+}
+
+// Everything between opening and closing the connection; runs guarded.
+void RunDeviceSteps(void *pv)
+{
+    DeviceStep *pStep = static_cast<DeviceStep *>(pv);
+    if (Load_Init() != 0) {
+        pStep->code = IDS_ERR_NOCONNECT;
+        return;
+    }
+    // Advice only: the install goes on after OK.
+    if (Load_AlreadyInstalled(c_szDeviceAppName) == 1)
+        ShowMessage(IDS_ALREADY_INSTALLED, IDS_SUGGESTION);
+
+    WriteLoadScript();
+
+    char szCpu[16] = "";
+    if (!Load_PegCpuType(szCpu)) {
+        pStep->code = IDS_ERR_CPUTYPE;
+        return;
+    }
+    szCpu[sizeof szCpu - 1] = '\0';   // the loader need not terminate a 16-character name
+
+    BookChoice choice = {g_fFilmBook != FALSE, g_fNewsBook != FALSE, g_fCustomBook != FALSE};
+    int32_t cbNeeded = NeededDeviceBytes(EstimateDeviceBytes(szCpu, choice));
+    if (!DeviceHasRoom(Load_PegFreeSpace(), cbNeeded)) {
+        pStep->code = IDS_ERR_NOSPACE;
+        return;
+    }
+
+    ReadUserInfo();
+    char szCmdLine[CCH_LOAD_COMMAND_LINE];
+    FormatLoadCommandLine(szCmdLine, sizeof szCmdLine, szCpu, cbNeeded, g_UserInfo.szName,
+                          g_UserInfo.szCompany, USERINFO_CCH_FIELD);
+    if (Load(g_hwndMain, szCmdLine) != 0) {
+        pStep->code = IDS_ERR_INCOMPLETE;
+        return;
+    }
+
+    StartOnDevice();
+    pStep->fResult = true;
+}
+
+}  // namespace
+
+bool InstallToDevice()
+{
+    DeviceStep step = {0, false};
+    if (!GuardedCall(RunDeviceSteps, &step)) {
+        MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
+        step.fResult = false;
+    }
+    if (step.code != 0)
+        ShowMessage(step.code, IDS_SETUP_ERROR);
+    Load_Exit();
+    return step.fResult;
+}

@@ -1,0 +1,20 @@
+/*
+ * The device install step: the load script and the install onto the
+ * attached handheld PC through the device loader (loader.h).
+ */
+#ifndef SETUP_DEVICE_DEVICE_H
+#define SETUP_DEVICE_DEVICE_H
+
+/* Writes "qArnel.ld" for the chosen components into the current directory. */
+void WriteLoadScript();
+
+/*
+ * Runs after the extraction (the desktop directory is the current
+ * directory): opens a loader connection, writes the load script, checks the
+ * processor and the free space, loads the application and its books onto the
+ * device and starts it there. True when the load succeeded and the start was
+ * requested; false after a failure that has been shown to the user.
+ */
+bool InstallToDevice();
+
+#endif

@@ -1,0 +1,129 @@
+#include "device/load_script.h"
+
+#include <cstring>
+
+#include "shell/text.h"
+
+const char c_szDeviceAppName[] = "qARNEL";
+const char c_szLoadScriptFile[] = "qArnel.ld";
+
+namespace {
+
+const char *const c_rgszFilmFiles[] = {
+    "film01.htm", "film02.htm", "film03.htm", "film05.htm", "film06.htm", "film08.htm",
+    "film14.htm", "film16.htm", "film18.htm", "film20.htm", "film22.htm", "film25.htm",
+    "film31.htm", "film32.htm", "film35.htm", "index.txt",  "toc.txt",
+};
+const char *const c_rgszNewsFiles[] = {
+    "nPR970930a.htm", "nPR970930b.htm", "nPR970930c.htm", "nPR970930d.htm",
+    "nPR970930e.htm", "LOGO.2bp",       "index.txt",      "toc.txt",
+};
+const char *const c_rgszCustomFiles[] = {
+    "Adding Graphics.html", "Beta Notes.html",        "HTML Documents.html", "Index.html",
+    "Overview.html",        "Table of Contents.html", "index.txt",           "toc.txt",
+};
+
+struct Book {
+    const char *pszDeviceDir;   // below "\Program Files\qARNEL Beta\Books\"
+    const char *pszSourceDir;   // relative to the desktop directory
+    const char *const *ppszFiles;
+    int cFiles;
+};
+
+const Book c_rgBooks[] = {
+    {"Film", "books\\Film", c_rgszFilmFiles, sizeof c_rgszFilmFiles / sizeof *c_rgszFilmFiles},
+    {"TARVELO", "books\\tarvelo", c_rgszNewsFiles, sizeof c_rgszNewsFiles / sizeof *c_rgszNewsFiles},
+    {"CustomBooks", "books\\Custom", c_rgszCustomFiles, sizeof c_rgszCustomFiles / sizeof *c_rgszCustomFiles},
+};
+
+bool Chosen(BookChoice choice, int iBook)
+{
+    return iBook == 0 ? choice.fFilm : iBook == 1 ? choice.fNews : choice.fCustom;
+}
+
+// Copies at most cchSrc characters of pszSrc, each '"' written as '\''.
+void CopyWithoutQuotes(char *pszDst, size_t cchDst, const char *pszSrc, size_t cchSrc)
+{
+    size_t i = 0;
+    for (; i + 1 < cchDst && i < cchSrc && pszSrc[i] != '\0'; ++i)
+        pszDst[i] = pszSrc[i] == '"' ? '\'' : pszSrc[i];
+    pszDst[i] = '\0';
+}
+
+}  // namespace
+
+void WriteLoadScriptLines(FILE *pf, BookChoice choice)
+{
+    char szLine[512];
+    fputs("copy . . qARNEL.exe\n", pf);
+    fputs("copy . \\Windows qARNEL.htc\n", pf);
+    fputs("mkdir \"\\Program Files\\qARNEL Beta\\Books\" \n", pf);
+    for (int i = 0; i < 3; ++i) {
+        if (!Chosen(choice, i))
+            continue;
+        FormatText(szLine, sizeof szLine, "mkdir \"\\Program Files\\qARNEL Beta\\Books\\%s\" \n",
+                   c_rgBooks[i].pszDeviceDir);
+        fputs(szLine, pf);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!Chosen(choice, i))
+            continue;
+        const Book &book = c_rgBooks[i];
+        for (int iFile = 0; iFile < book.cFiles; ++iFile) {
+            FormatText(szLine, sizeof szLine, "copy %s \"\\Program Files\\qARNEL Beta\\Books\\%s\" \"%s\" \n",
+                       book.pszSourceDir, book.pszDeviceDir, book.ppszFiles[iFile]);
+            fputs(szLine, pf);
+        }
+    }
+    fputs("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n", pf);
+    fputs("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n", pf);
+    fputs("exit\n", pf);
+}
+
+bool WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+{
+    FILE *pf = fopen(pszPath, "w+");
+    if (pf == NULL)
+        return false;
+    WriteLoadScriptLines(pf, choice);
+    fclose(pf);
+    return true;
+}
+
+int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice)
+{
+    int32_t cb = strcmp(pszCpu, "SH3") == 0 ? 32768 : 40960;
+    if (choice.fCustom)
+        cb += 9000;
+    if (choice.fNews)
+        cb += 37000;
+    if (choice.fFilm)
+        cb += 134246;
+    return cb;
+}
+
+int32_t NeededDeviceBytes(int32_t cbEstimate)
+{
+    return static_cast<int32_t>(cbEstimate * 1.04);
+}
+
+bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded)
+{
+    return cbFree >= static_cast<uint32_t>(cbNeeded + 1000);
+}
+
+bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int32_t cbNeeded,
+                           const char *pszName, const char *pszCompany, size_t cchField)
+{
+    char szName[256];
+    char szCompany[256];
+    CopyWithoutQuotes(szName, sizeof szName, pszName, cchField);
+    CopyWithoutQuotes(szCompany, sizeof szCompany, pszCompany, cchField);
+    return FormatText(pszDst, cchDst, "%s \"qARNEL\" \"\\Program Files\\qARNEL Beta\" %d \"%s\" \"%s\" qARNEL.ld",
+                      pszCpu, static_cast<int>(cbNeeded), szName, szCompany);
+}
+
+bool FormatDeviceProgramPath(char *pszDst, size_t cchDst)
+{
+    return FormatText(pszDst, cchDst, "\\Program Files\\qARNEL Beta\\%s", "qARNEL.exe");
+}

@@ -1,0 +1,84 @@
+/*
+ * The window-free half of the device install step: the text of the load
+ * script, the size estimate, the loader's command line and the path of the
+ * program started on the device. Plain C++, no <windows.h>.
+ */
+#ifndef SETUP_DEVICE_LOAD_SCRIPT_H
+#define SETUP_DEVICE_LOAD_SCRIPT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+/* The application's name on the device, as the loader knows it. */
+extern const char c_szDeviceAppName[];
+/* The load script as it is created in the current directory. */
+extern const char c_szLoadScriptFile[];
+
+/* The chosen components (the install settings' three flags). */
+struct BookChoice {
+    bool fFilm;
+    bool fNews;
+    bool fCustom;
+};
+
+/* Writes the script's lines, in order, each ending in "\n". */
+void WriteLoadScriptLines(FILE *pf, BookChoice choice);
+
+/*
+ * Creates or empties pszPath (text mode, "w+") and writes the script into it.
+ * False, with nothing written, when the file cannot be opened.
+ */
+bool WriteLoadScriptFile(const char *pszPath, BookChoice choice);
+
+/*
+ * Bytes the chosen components take on the device: a base for the processor
+ * (32768 when its name is exactly "SH3", 40960 for any other) plus one amount
+ * per chosen book.
+ */
+int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice);
+
+/* The estimate times 1.04, truncated toward zero. */
+int32_t NeededDeviceBytes(int32_t cbEstimate);
+
+/* True when the device's free space is at least the needed space plus 1000. */
+bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded);
+
+#define CCH_LOAD_COMMAND_LINE 1024
+#define CCH_DEVICE_PROGRAM_PATH 1024
+
+/*
+ * The loader's command line: processor, application name, application
+ * directory, needed space, user name, company and script name. A double
+ * quote in the name or company would end its quoted field early and let the
+ * rest of the text become further arguments, so each one is written as a
+ * single quote; the stored user record keeps the text as typed. Fields are
+ * read up to cchField characters even without a terminator.
+ */
+bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int32_t cbNeeded,
+                           const char *pszName, const char *pszCompany, size_t cchField);
+
+/* "\Program Files\qARNEL Beta\qARNEL.exe": the application the script installs. */
+bool FormatDeviceProgramPath(char *pszDst, size_t cchDst);
+
+/*
+ * Widens an ANSI string to UTF-16, each byte sign-extended to 16 bits, as the
+ * remote process API expects. Always terminated; false when it was cut.
+ */
+template <class WCH> bool WidenAnsi(WCH *pwszDst, size_t cchDst, const char *pszSrc)
+{
+    if (cchDst == 0)
+        return false;
+    size_t i = 0;
+    for (; pszSrc[i] != '\0'; ++i) {
+        if (i + 1 == cchDst) {
+            pwszDst[i] = 0;
+            return false;
+        }
+        pwszDst[i] = static_cast<WCH>(static_cast<int16_t>(static_cast<signed char>(pszSrc[i])));
+    }
+    pwszDst[i] = 0;
+    return true;
+}
+
+#endif

@@ -1,0 +1,62 @@
+// Runs the device install step the way the install sequence does, for the
+// tests in device_step_test.cpp:
+//   device_driver DESKTOPDIR BOOKS NAME COMPANY
+// BOOKS is three digits (film, news, custom: 1 = chosen); NAME and COMPANY
+// are percent-encoded (device_support.h). The driver lays out DESKTOPDIR as
+// the extraction leaves it (payload files, "UserInfo.dat" with the name and
+// company), makes it the current directory, shows a main window and calls
+// InstallToDevice. Exit code: 11 when it returned true, 10 when false, 2 on
+// bad arguments or set-up; a crash ends it with the exception's code.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "device/device.h"
+#include "device_support.h"
+#include "dialogs/settings.h"
+#include "shell/setup.h"
+
+int main(int argc, char **argv)
+{
+    if (argc != 5 || strlen(argv[2]) != 3)
+        return 2;
+    std::string dir = argv[1];
+    CreateDirectoryA(dir.c_str(), NULL);
+    if (!device_support::CopyPayload(dir))
+        return 2;
+
+    g_fFilmBook = argv[2][0] == '1';
+    g_fNewsBook = argv[2][1] == '1';
+    g_fCustomBook = argv[2][2] == '1';
+    CopyText(g_szDesktopDir, sizeof g_szDesktopDir, dir.c_str());
+    memset(&g_UserInfo, 0, sizeof g_UserInfo);
+    CopyText(g_UserInfo.szName, sizeof g_UserInfo.szName, device_support::DecodeArg(argv[3]).c_str());
+    CopyText(g_UserInfo.szCompany, sizeof g_UserInfo.szCompany, device_support::DecodeArg(argv[4]).c_str());
+    if (!WriteUserInfo())
+        return 2;
+    // The step must read the stored record again, not use this one.
+    CopyText(g_UserInfo.szName, sizeof g_UserInfo.szName, "stale name");
+    CopyText(g_UserInfo.szCompany, sizeof g_UserInfo.szCompany, "stale company");
+    if (!SetCurrentDirectoryA(dir.c_str()))
+        return 2;
+
+    g_hInst = GetModuleHandleA(NULL);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = g_hInst;
+    wc.lpszClassName = "DeviceDriverMain";
+    RegisterClassA(&wc);
+    g_hwndMain = CreateWindowA("DeviceDriverMain", "Device step driver", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+                               100, 400, 300, NULL, NULL, g_hInst, NULL);
+    if (!g_hwndMain)
+        return 2;
+
+    bool fResult = InstallToDevice();
+
+    // Still alive and answering after whatever happened in the step.
+    if (!IsWindow(g_hwndMain) || !SendMessageTimeoutA(g_hwndMain, WM_NULL, 0, 0, SMTO_BLOCK, 5000, NULL))
+        return 3;
+    DestroyWindow(g_hwndMain);
+    return fResult ? 11 : 10;
+}
