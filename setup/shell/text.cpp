@@ -35,7 +35,14 @@ bool FormatText(char *pszDst, size_t cchDst, const char *pszFormat, ...)
         return false;
     va_list args;
     va_start(args, pszFormat);
+#ifdef _WIN32
+    // The C runtime's own formatter (msvcrt): in C++ the standard name means
+    // mingw's much larger one. It returns -1, or cchDst without a NUL, when
+    // the text does not fit; both count as cut below.
+    int cch = _vsnprintf(pszDst, cchDst, pszFormat, args);
+#else
     int cch = vsnprintf(pszDst, cchDst, pszFormat, args);
+#endif
     va_end(args);
     pszDst[cchDst - 1] = '\0';
     return cch >= 0 && static_cast<size_t>(cch) < cchDst;
