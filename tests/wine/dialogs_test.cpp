@@ -409,11 +409,24 @@ protected:
         robot::WaitUntil([&] { return SendMessageA(tree, TVM_GETCOUNT, 0, 0) > 0; });
         return picker;
     }
+    // Selects a folder in the picker. A selection that comes too early is
+    // lost, so it is sent again until the tree's selected item has moved.
+    static bool Select(HWND picker, const std::string &folder)
+    {
+        HWND tree = FindWindowExA(picker, NULL, "SysTreeView32", NULL);
+        LRESULT before = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+        return robot::WaitUntil([&] {
+            robot::SendWithText(picker, BFFM_SETSELECTIONA, TRUE, folder);
+            robot::Drain(picker);
+            LRESULT now = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+            return now != 0 && now != before;
+        });
+    }
     void Choose(HWND options, const std::string &folder)
     {
         HWND picker = OpenPicker(options);
         ASSERT_TRUE(picker);
-        robot::SendWithText(picker, BFFM_SETSELECTIONA, TRUE, folder);
+        ASSERT_TRUE(Select(picker, folder)) << folder;
         robot::Press(picker, IDOK);
         ASSERT_TRUE(robot::WaitGone(picker));
         ASSERT_TRUE(robot::Drain(options));
@@ -498,7 +511,7 @@ TEST_F(Browse, FolderTooLongForTheSuffixIsRefusedAndTheDirectoryKept)
     ASSERT_TRUE(dlg);
     HWND picker = OpenPicker(dlg);
     ASSERT_TRUE(picker);
-    robot::SendWithText(picker, BFFM_SETSELECTIONA, TRUE, tooLong);
+    ASSERT_TRUE(Select(picker, tooLong));
     robot::Press(picker, IDOK);
     robot::MessageBox box;
     ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000, "Setup Error"));

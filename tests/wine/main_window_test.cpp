@@ -249,16 +249,33 @@ TEST_F(MainWindow, HoverTurnsTheCaptionOfExactlyThatButtonYellow)
     EXPECT_EQ(YellowAnywhere(Capture()), 0);
 }
 
+// How many pixels of a button the caption covers in one picture and not in
+// the other, or the other way round.
+int ShapeDifference(const robot::Bitmap &a, const robot::Bitmap &b, int button)
+{
+    RECT rc = ButtonRect(button);
+    int n = 0;
+    for (int y = rc.top + 1; y < rc.bottom - 1; ++y)
+        for (int x = rc.left + 1; x < rc.right - 1; ++x)
+            n += (a.At(x, y) != kDarkBlue) != (b.At(x, y) != kDarkBlue);
+    return n;
+}
+
 TEST_F(MainWindow, MovingStraightFromOneButtonOntoAnotherRepaintsBoth)
 {
     Start();
+    robot::Bitmap normal = Capture();
     Hover(ButtonCentre(1));
     robot::Bitmap before = Capture();
     ASSERT_GT(Yellow(before, 1), 0);
+    // Not only yellow but slanted: the letters cover other pixels.
+    EXPECT_GT(ShapeDifference(normal, before, 1), 200) << "italic when highlighted";
+    EXPECT_EQ(ShapeDifference(normal, before, 2), 0);
     Hover(ButtonCentre(2));
     robot::Bitmap after = Capture();
     EXPECT_EQ(Yellow(after, 1), 0);
     EXPECT_GT(after.CountColour(ButtonRect(1), kWhite), 100) << "white again";
+    EXPECT_EQ(ShapeDifference(normal, after, 1), 0) << "upright again";
     EXPECT_GT(Yellow(after, 2), 0);
 
     // Moving within a button changes nothing.
