@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "dialogs/settings.h"
 #include "res/resource.h"
 #include "shell/setup.h"
