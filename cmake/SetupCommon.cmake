@@ -18,8 +18,10 @@ if(WIN32)
       WIN32_LEAN_AND_MEAN NOMINMAX STRICT)
 
   # Flags of the shipping program: no exception or RTTI machinery, small.
+  # No -fdata-sections: with it mingw puts zero-initialised buffers into
+  # .data$name sections, which the linker stores in the file, not in .bss.
   set(SETUP_PROGRAM_CXX_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics
-      -ffunction-sections -fdata-sections -Wall -Wextra)
+      -ffunction-sections -Wall -Wextra)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # i686 unwinds faults through the frame chain, not tables; x86_64 keeps its
     # unwind tables, which the system needs to dispatch a fault up the stack.

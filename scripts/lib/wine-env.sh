@@ -70,6 +70,12 @@ wine_env_start() {
         _wine_env_reg > "$out/wine-settings.reg"
         "$WINE64" regedit /S "$(echo "Z:$out/wine-settings.reg" | tr / '\\')" >/dev/null 2>&1 </dev/null
         echo "$_wine_env_stamp" > "$WINEPREFIX/.setup-stamp"
+        # regedit has already made this session's desktop, without the
+        # settings (no virtual desktop: every hidden window then costs about
+        # 2 s). Start the session again with them.
+        "$WINESERVER" -k >/dev/null 2>&1
+        "$WINESERVER" -w
+        "$WINESERVER" -p >/dev/null 2>&1 </dev/null
     fi
     # Start the desktop and the helper services now, with their output going
     # nowhere: whatever starts them first is whose output they keep.

@@ -4,6 +4,7 @@
 
 const char c_szBuiltInDesktopDir[] = "c:\\Program Files\\HPC Explorer\\HPC Applications\\tarvelo\\qARNEL";
 const char c_szDesktopDirSuffix[] = "\\HPC Applications\\tarvelo\\qARNEL";
+const char c_szInstallSuffix[] = "\\tarvelo\\qARNEL";
 
 bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDir, size_t cchDir)
 {
@@ -15,4 +16,9 @@ bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDi
     memcpy(pszDir, pbValue, cchValue);
     memcpy(pszDir + cchValue, c_szDesktopDirSuffix, cchSuffix + 1);
     return true;
+}
+
+bool InstallSuffixFits(const char *pszFolder)
+{
+    return strlen(pszFolder) + sizeof c_szInstallSuffix <= CCH_DESKTOP_DIR;
 }

@@ -21,4 +21,10 @@ extern const char c_szDesktopDirSuffix[];    /* "\HPC Applications\tarvelo\qARNE
  */
 bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDir, size_t cchDir);
 
+/* Put behind a folder the user picks: "\tarvelo\qARNEL", 15 characters. */
+extern const char c_szInstallSuffix[];
+
+/* Whether a picked folder, with the suffix behind it, fits the desktop directory. */
+bool InstallSuffixFits(const char *pszFolder);
+
 #endif

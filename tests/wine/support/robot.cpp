@@ -1,5 +1,6 @@
 #include "robot.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -228,5 +229,195 @@ void SetChecked(HWND dialog, int id, bool checked)
 }
 
 void Command(HWND hwnd, int id) { PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+}  // namespace robot
+
+namespace robot {
+
+void MouseMove(HWND hwnd, int x, int y) { PostMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+
+void MouseDown(HWND hwnd, int x, int y)
+{
+    PostMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+namespace {
+
+// The marker travels through the window's queue behind everything posted
+// before it; robot_hook.dll, hooked into the window's thread, signals an
+// event when the thread fetches it.
+bool DrainOnce(HWND hwnd, DWORD ms)
+{
+    DWORD tid = GetWindowThreadProcessId(hwnd, NULL);
+    static HMODULE hookModule = LoadLibraryA("robot_hook.dll");
+    static HOOKPROC hookProc =
+        hookModule ? reinterpret_cast<HOOKPROC>(GetProcAddress(hookModule, "RobotGetMessageHook")) : nullptr;
+    if (!tid || !hookProc)
+        return false;
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, hookProc, hookModule, tid);
+    if (!hook)
+        return false;
+    static UINT marker = RegisterWindowMessageA("robot-drain-marker");
+    static unsigned long long sequence = GetCurrentProcessId() * 1000000ull;
+    unsigned long long n = ++sequence;
+    char name[64];
+    snprintf(name, sizeof name, "robot-drain-%llu", n);
+    HANDLE event = CreateEventA(NULL, TRUE, FALSE, name);
+    bool seen = false;
+    if (event && PostMessageA(hwnd, marker, WPARAM(n), 0)) {
+        // Pump our own queue meanwhile: the system may call into this thread.
+        seen = WaitUntil([&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0 || !IsWindow(hwnd); }, ms)
+               && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    }
+    if (event)
+        CloseHandle(event);
+    UnhookWindowsHookEx(hook);
+    return seen;
+}
+
+}  // namespace
+
+bool Drain(HWND hwnd, DWORD ms) { return DrainOnce(hwnd, ms) && DrainOnce(hwnd, ms); }
+
+void PostKey(HWND hwnd, UINT vk)
+{
+    UINT scan = MapVirtualKeyA(vk, 0);
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
+    PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
+}
+
+bool TypeKeys(HWND hwnd, UINT vk, bool alt, bool ctrl, bool shift, int repeats)
+{
+    // The foreground thread gets the keys; make sure it is the window's.
+    if (!WaitUntil(
+            [&] {
+                SetForegroundWindow(hwnd);
+                return GetForegroundWindow() == hwnd;
+            },
+            3000))
+        return false;
+    std::vector<INPUT> inputs;
+    auto key = [&](UINT k, bool up) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = WORD(k);
+        in.ki.wScan = WORD(MapVirtualKeyA(k, 0));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    if (ctrl)
+        key(VK_CONTROL, false);
+    if (shift)
+        key(VK_SHIFT, false);
+    if (alt)
+        key(VK_MENU, false);
+    for (int i = 0; i <= repeats; ++i)
+        key(vk, false);
+    key(vk, true);
+    if (alt)
+        key(VK_MENU, true);
+    if (shift)
+        key(VK_SHIFT, true);
+    if (ctrl)
+        key(VK_CONTROL, true);
+    return SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+void CloseBox(HWND hwnd) { PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+HWND FocusOf(HWND hwnd)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info))
+        return NULL;
+    return info.hwndFocus;
+}
+
+LRESULT SendWithText(HWND hwnd, UINT msg, WPARAM wParam, const std::string &text)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return 0;
+    LRESULT result = 0;
+    void *remote = VirtualAllocEx(process, NULL, text.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    if (remote && WriteProcessMemory(process, remote, text.c_str(), text.size() + 1, NULL))
+        result = SendMessageA(hwnd, msg, wParam, reinterpret_cast<LPARAM>(remote));
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return result;
+}
+
+COLORREF Bitmap::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return CLR_INVALID;
+    const unsigned char *p = &pixels_[size_t(height_ - 1 - y) * stride_ + size_t(x) * 3];
+    return RGB(p[2], p[1], p[0]);
+}
+
+bool Bitmap::SaveBmp(const std::string &path) const
+{
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width_;
+    info.biHeight = height_;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = DWORD(pixels_.size());
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written;
+    bool ok = WriteFile(h, &file, sizeof file, &written, NULL) && WriteFile(h, &info, sizeof info, &written, NULL)
+              && WriteFile(h, pixels_.data(), DWORD(pixels_.size()), &written, NULL);
+    CloseHandle(h);
+    return ok;
+}
+
+Bitmap CaptureClient(HWND hwnd)
+{
+    Bitmap bmp;
+    RECT rc;
+    if (!GetClientRect(hwnd, &rc) || rc.right <= 0 || rc.bottom <= 0)
+        return bmp;
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = rc.right;
+    info.bmiHeader.biHeight = rc.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    HDC screen = GetDC(NULL);
+    HDC mem = CreateCompatibleDC(screen);
+    void *bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (dib && bits) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        bmp.width_ = rc.right;
+        bmp.height_ = rc.bottom;
+        bmp.stride_ = (rc.right * 3 + 3) & ~3;
+        const unsigned char *p = static_cast<const unsigned char *>(bits);
+        bmp.pixels_.assign(p, p + size_t(bmp.stride_) * rc.bottom);
+        SelectObject(mem, old);
+    }
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(NULL, screen);
+    return bmp;
+}
 
 }  // namespace robot

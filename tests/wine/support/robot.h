@@ -95,4 +95,64 @@ void SetChecked(HWND dialog, int id, bool checked);
 // Sends a command to a window as a menu or accelerator would (posted).
 void Command(HWND hwnd, int id);
 
+// ---- Pointer, keys and message order ----
+
+// Posted pointer messages at client coordinates, as the pointer would send them.
+void MouseMove(HWND hwnd, int x, int y);
+void MouseDown(HWND hwnd, int x, int y);   // left button down, then up
+// Waits until every message posted to the window so far, and every message
+// that those posted in turn, has been handled by its thread (also inside a
+// modal loop of that thread). False when the thread does not get there.
+bool Drain(HWND hwnd, DWORD ms = 10000);
+// Posted key press (down and up) to a window, e.g. a dialog's control: what
+// the dialog manager turns into commands (Escape, Enter, Tab). Not for
+// accelerators, which check the real state of the modifier keys.
+void PostKey(HWND hwnd, UINT vk);
+// A key with modifiers as the user types it: the window is brought to the
+// foreground and the keys go through the system's input queue. `repeats`
+// extra key-down events stand for a held key. False when the window could not
+// be made the foreground window.
+bool TypeKeys(HWND hwnd, UINT vk, bool alt, bool ctrl = false, bool shift = false, int repeats = 0);
+// The caption's close box (posted WM_SYSCOMMAND SC_CLOSE).
+void CloseBox(HWND hwnd);
+// The window with the keyboard focus in the window's thread, or NULL.
+HWND FocusOf(HWND hwnd);
+// Sends a message whose lParam points to text, the text copied into the
+// window's process first (for messages that the system does not marshal).
+LRESULT SendWithText(HWND hwnd, UINT msg, WPARAM wParam, const std::string &text);
+
+// ---- Pixels ----
+
+// 24-bit picture of a window's client area as it stands on the screen.
+class Bitmap {
+public:
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool empty() const { return pixels_.empty(); }
+    COLORREF At(int x, int y) const;   // CLR_INVALID outside
+    // Pixels of the rectangle [left, right) x [top, bottom), cut to the
+    // bitmap, that match.
+    template <class F> int Count(const RECT &rc, F match) const
+    {
+        int n = 0;
+        for (int y = rc.top < 0 ? 0 : rc.top; y < rc.bottom && y < height_; ++y)
+            for (int x = rc.left < 0 ? 0 : rc.left; x < rc.right && x < width_; ++x)
+                if (match(At(x, y)))
+                    ++n;
+        return n;
+    }
+    int CountColour(const RECT &rc, COLORREF colour) const
+    {
+        return Count(rc, [colour](COLORREF c) { return c == colour; });
+    }
+    bool SaveBmp(const std::string &path) const;
+
+private:
+    friend Bitmap CaptureClient(HWND hwnd);
+    int width_ = 0, height_ = 0, stride_ = 0;
+    std::vector<unsigned char> pixels_;   // bottom-up rows of blue, green, red
+};
+// Copies the client area from the screen: whatever covers it is captured too.
+Bitmap CaptureClient(HWND hwnd);
+
 }  // namespace robot

@@ -1,0 +1,59 @@
+#include "dialogs/dialogs.h"
+
+#include "dialogs/placement.h"
+#include "res/resource.h"
+#include "shell/setup.h"
+
+void CenterDialog(HWND hwnd, HWND hwndOver)
+{
+    RECT rc, rcOver;
+    GetWindowRect(hwnd, &rc);
+    GetWindowRect(hwndOver, &rcOver);
+    HDC hdc = GetDC(hwnd);
+    int cxScreen = GetDeviceCaps(hdc, HORZRES);
+    int cyScreen = GetDeviceCaps(hdc, VERTRES);
+    ReleaseDC(hwnd, hdc);
+
+    int x = CenteredOrigin(rc.right - rc.left, rcOver.left, rcOver.right - rcOver.left, cxScreen);
+    int y = CenteredOrigin(rc.bottom - rc.top, rcOver.top, rcOver.bottom - rcOver.top, cyScreen);
+    SetWindowPos(hwnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// The agreement is string 8 followed by strings 16 to 30, nothing between them.
+static void FillLicenseText(HWND hDlg)
+{
+    HWND hwndText = GetDlgItem(hDlg, IDC_LICENSE_TEXT);
+    char szPiece[4096];
+    UINT idString = IDS_LICENSE_HEAD;
+    for (;;) {
+        szPiece[0] = '\0';
+        LoadStringA(g_hInst, idString, szPiece, sizeof szPiece);
+        SendMessageA(hwndText, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(szPiece));
+        if (idString == IDS_LICENSE_LAST)
+            break;
+        idString = idString == IDS_LICENSE_HEAD ? IDS_LICENSE_FIRST : idString + 1;
+    }
+}
+
+// Only Yes and No end the dialog: Escape and the close box (IDCANCEL) do nothing.
+INT_PTR CALLBACK LicenseDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        CenterDialog(hDlg, g_hwndMain);
+        FillLicenseText(hDlg);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_YES:
+            EndDialog(hDlg, TRUE);
+            return TRUE;
+        case IDC_NO:
+            EndDialog(hDlg, FALSE);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

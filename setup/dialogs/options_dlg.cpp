@@ -1,0 +1,114 @@
+#include "dialogs/dialogs.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "dialogs/settings.h"
+#include "res/resource.h"
+#include "shell/setup.h"
+
+static const char c_szTooLong[] =
+    "The path of the folder you selected is too long to install into.\r\r"
+    "Please select a folder with a shorter path.";
+
+// Item lists from the shell are freed through the shell's allocator.
+static void FreeItemList(LPITEMIDLIST pidl)
+{
+    IMalloc *pMalloc;
+    if (SUCCEEDED(SHGetMalloc(&pMalloc))) {
+        pMalloc->Free(pidl);
+        pMalloc->Release();
+    }
+}
+
+BOOL BrowseForDesktopDir()
+{
+    char szTitle[512];
+    szTitle[0] = '\0';
+    LoadStringA(g_hInst, IDS_BROWSE_TITLE, szTitle, sizeof szTitle);
+    char szDisplayName[MAX_PATH];
+
+    BROWSEINFOA bi;
+    memset(&bi, 0, sizeof bi);
+    bi.hwndOwner = g_hwndMain;
+    bi.pszDisplayName = szDisplayName;
+    bi.lpszTitle = szTitle;
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
+    if (pidl == NULL)
+        return FALSE;
+
+    char szFolder[MAX_PATH];
+    szFolder[0] = '\0';
+    BOOL fPath = SHGetPathFromIDListA(pidl, szFolder);
+    FreeItemList(pidl);
+    // A folder without a file-system path counts as no choice.
+    if (!fPath || szFolder[0] == '\0')
+        return FALSE;
+    if (!InstallSuffixFits(szFolder)) {
+        char szCaption[128];
+        LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
+        MessageBoxA(g_hwndMain, c_szTooLong, szCaption, MB_OK);
+        return FALSE;
+    }
+    CopyText(g_szDesktopDir, sizeof g_szDesktopDir, szFolder);
+    return TRUE;
+}
+
+static void OnInitOptions(HWND hDlg)
+{
+    CenterDialog(hDlg, g_hwndMain);
+    SendDlgItemMessageA(hDlg, IDC_CUSTOMBOOK, BM_SETCHECK, g_fCustomBook, 0);
+    SendDlgItemMessageA(hDlg, IDC_NEWSBOOK, BM_SETCHECK, g_fNewsBook, 0);
+    SendDlgItemMessageA(hDlg, IDC_FILMBOOK, BM_SETCHECK, g_fFilmBook, 0);
+    SetDlgItemTextA(hDlg, IDC_DESKTOPDIR, g_szDesktopDir);
+}
+
+static BOOL IsTicked(HWND hDlg, int idCheckBox)
+{
+    return SendDlgItemMessageA(hDlg, idCheckBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Browse changes the directory at once; Cancel does not undo it.
+static void OnBrowse(HWND hDlg)
+{
+    if (BrowseForDesktopDir()) {
+        AppendText(g_szDesktopDir, sizeof g_szDesktopDir, c_szInstallSuffix);
+        SetDlgItemTextA(hDlg, IDC_DESKTOPDIR, g_szDesktopDir);
+    }
+    SetFocus(hDlg);
+}
+
+static INT_PTR OnOptionsCommand(HWND hDlg, int idControl)
+{
+    switch (idControl) {
+    case IDOK:
+        g_fCustomBook = IsTicked(hDlg, IDC_CUSTOMBOOK);
+        g_fNewsBook = IsTicked(hDlg, IDC_NEWSBOOK);
+        g_fFilmBook = IsTicked(hDlg, IDC_FILMBOOK);
+        EndDialog(hDlg, TRUE);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(hDlg, FALSE);
+        return TRUE;
+    case IDC_BROWSE:
+        OnBrowse(hDlg);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK OptionsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        OnInitOptions(hDlg);
+        return TRUE;
+    case WM_COMMAND:
+        return OnOptionsCommand(hDlg, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,184 @@
+#include "shell/window.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "dialogs/settings.h"
+#include "res/resource.h"
+#include "shell/check.h"
+#include "shell/install.h"
+#include "shell/panel.h"
+#include "shell/release_notes.h"
+#include "shell/setup.h"
+
+#define MAIN_WIDTH  580
+#define MAIN_HEIGHT 460
+
+HBITMAP g_hbmSplash;
+char g_szFooter[CCH_FOOTER];
+
+static const char c_szClassName[] = "tvlSetup";
+
+BOOL RegisterSetupClass(HINSTANCE hInstance)
+{
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = SetupWndProc;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_SETUP));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = c_szClassName;
+    if (!RegisterClassA(&wc))
+        return FALSE;
+    g_hInst = hInstance;
+    return TRUE;
+}
+
+BOOL CreateSetupWindow(HINSTANCE hInstance, int nCmdShow)
+{
+    char szTitle[1024];
+    szTitle[0] = '\0';
+    LoadStringA(hInstance, IDS_TITLE, szTitle, sizeof szTitle);
+    LoadStringA(hInstance, IDS_FOOTER, g_szFooter, sizeof g_szFooter);
+
+    HWND hwnd = CreateWindowExA(0, c_szClassName, szTitle, WS_OVERLAPPED | WS_VISIBLE, 0, 0,
+                                MAIN_WIDTH, MAIN_HEIGHT, NULL, NULL, hInstance, NULL);
+    g_hwndMain = hwnd;
+    if (hwnd == NULL)
+        return FALSE;
+    ShowWindow(hwnd, nCmdShow);
+    UpdateWindow(hwnd);
+    return TRUE;
+}
+
+static LRESULT OnCreate(HWND hwnd)
+{
+    g_hwndMain = hwnd;
+    AddCommandButton(IDS_BTN_INSTALL);
+    AddCommandButton(IDS_BTN_RELEASENOTES);
+    AddCommandButton(IDS_BTN_WEBSITE);
+    AddCommandButton(IDS_BTN_EXIT);
+
+    memset(&g_UserInfo, 0, sizeof g_UserInfo);
+    g_UserInfo.szName[0] = '\0';
+
+    HICON hIcon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, 16, 16,
+                                                LR_DEFAULTCOLOR));
+    SETUP_CHECK(NULL != hIcon);
+    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+
+    g_hbmSplash = LoadBitmapA(g_hInst, MAKEINTRESOURCEA(IDB_SPLASH));
+
+    int x = GetSystemMetrics(SM_CXSCREEN) / 2 - MAIN_WIDTH / 2;
+    int y = GetSystemMetrics(SM_CYSCREEN) / 2 - MAIN_HEIGHT / 2;
+    SetWindowPos(hwnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+
+    PostMessageA(hwnd, WM_COMMAND, IDM_INIT, 0);
+    return 1;
+}
+
+// The list and the bitmap are left empty, so a paint, a mouse message or a
+// second destroy message that still arrives before the loop ends finds nothing.
+static LRESULT OnDestroy()
+{
+    FreeCommandButtons();
+    if (g_hbmSplash != NULL) {
+        DeleteObject(g_hbmSplash);
+        g_hbmSplash = NULL;
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+static void ShowReleaseNotes(HWND hwnd)
+{
+    char szModule[CCH_RELEASE_NOTES];
+    DWORD cch = GetModuleFileNameA(NULL, szModule, sizeof szModule);
+    if (cch == 0 || cch >= sizeof szModule)
+        return;
+    szModule[cch] = '\0';
+    char szParams[CCH_RELEASE_NOTES];
+    if (!ReleaseNotesParameters(szModule, szParams, sizeof szParams))
+        return;
+
+    SHELLEXECUTEINFOA sei;
+    memset(&sei, 0, sizeof sei);
+    sei.cbSize = sizeof sei;
+    sei.hwnd = hwnd;
+    sei.lpFile = "wordpad.exe";
+    sei.lpParameters = szParams;
+    sei.nShow = SW_SHOWMAXIMIZED;
+    ShellExecuteExA(&sei);
+}
+
+static void ShowWebPage(HWND hwnd)
+{
+    char szAddress[512];
+    szAddress[0] = '\0';
+    LoadStringA(g_hInst, IDS_WEB_ADDRESS, szAddress, sizeof szAddress);
+
+    SHELLEXECUTEINFOA sei;
+    memset(&sei, 0, sizeof sei);
+    sei.cbSize = sizeof sei;
+    sei.hwnd = hwnd;
+    sei.lpFile = szAddress;
+    if (ShellExecuteExA(&sei))
+        return;
+
+    char szText[512], szCaption[512];
+    LoadStringA(g_hInst, IDS_NOBROWSER, szText, sizeof szText);
+    LoadStringA(g_hInst, IDS_NOBROWSER_CAPTION, szCaption, sizeof szCaption);
+    MessageBoxA(hwnd, szText, szCaption, MB_OK);
+}
+
+static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_INIT:
+        ComputeDefaultDesktopDir();
+        break;
+    case IDM_INSTALL:
+        switch (RunInstallSequence()) {
+        case INSTALL_STOPPED:
+            return 0;
+        case INSTALL_FINISHED_NOTES:
+            ShowReleaseNotes(hwnd);
+            return 1;
+        case INSTALL_FINISHED:
+            break;
+        }
+        break;
+    case IDM_RELEASENOTES:
+        ShowReleaseNotes(hwnd);
+        return 1;
+    case IDM_WEBSITE:
+        ShowWebPage(hwnd);
+        return 1;
+    case IDM_EXIT:
+        // The destroy handling ends the loop; the window object goes with the process.
+        PostMessageA(hwnd, WM_DESTROY, 0, 0);
+        break;
+    }
+    return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+}
+
+LRESULT CALLBACK SetupWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case WM_CREATE:
+        return OnCreate(hwnd);
+    case WM_DESTROY:
+        return OnDestroy();
+    case WM_PAINT:
+        return OnPaint(hwnd, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(hwnd, wParam, lParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(hwnd, wParam, lParam);
+    case WM_LBUTTONDOWN:
+        return OnLButtonDown(hwnd, wParam, lParam);
+    default:
+        return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+    }
+}

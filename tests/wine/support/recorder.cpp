@@ -1,0 +1,23 @@
+// Stand-in for a program that the setup starts (wordpad.exe, a web browser):
+// appends one line to the file named by SETUP_RECORDER_LOG with the show
+// state it was started with and its whole command line, then ends.
+#include <windows.h>
+
+#include <cstdio>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    char path[MAX_PATH];
+    if (!GetEnvironmentVariableA("SETUP_RECORDER_LOG", path, sizeof path))
+        return 2;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    GetStartupInfoA(&si);
+    int show = (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : -1;
+    FILE *f = fopen(path, "ab");
+    if (!f)
+        return 3;
+    fprintf(f, "show=%d|%s\n", show, GetCommandLineA());
+    fclose(f);
+    return 0;
+}

@@ -1,0 +1,117 @@
+// What the tests of the user interface share: a running setup.exe with its
+// main window, its install settings pointed at a private directory, and the
+// texts and rectangles the window is drawn from.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "robot.h"
+#include "test_support.h"
+
+#include "res/resource.h"   // after <windows.h>
+
+namespace ui {
+
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kBlack = RGB(0, 0, 0);
+const COLORREF kDarkBlue = RGB(0, 0, 160);
+const COLORREF kYellow = RGB(255, 255, 0);
+
+// The four command buttons, top to bottom, in client pixels.
+inline RECT ButtonRect(int i) { return RECT{260, 75 + 60 * i, 560, 105 + 60 * i}; }
+inline POINT ButtonCentre(int i) { return POINT{410, 90 + 60 * i}; }
+
+// The program's own resources, read from setup.exe.
+inline HMODULE Program()
+{
+    static HMODULE h =
+        LoadLibraryExA(testing_support::BuildFile("setup.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    return h;
+}
+inline std::string String(UINT id)
+{
+    char sz[4096];
+    int n = LoadStringA(Program(), id, sz, sizeof sz);
+    return std::string(sz, n > 0 ? n : 0);
+}
+
+// setup.exe started with the desktop services' registry value pointing into
+// a fresh directory, so the desktop directory is <dir>\HPC Applications\tarvelo\qARNEL
+// and does not exist yet.
+class SetupApp : public ::testing::Test {
+protected:
+    static constexpr const char *kServicesKey = "Software\\Microsoft\\Pegasus";
+
+    void SetUp() override
+    {
+        installedDir_.SetString(services_.path());
+        desktopDir_ = services_.path() + "\\HPC Applications\\tarvelo\\qARNEL";
+    }
+
+    // Starts the program (by default the build's setup.exe) and finds its window.
+    void Start(const std::string &exe = testing_support::BuildFile("setup.exe"), int show = SW_SHOWNORMAL,
+               std::vector<std::pair<std::string, std::string>> env = {})
+    {
+        // The pointer away from the window, so that it highlights nothing.
+        SetCursorPos(0, 0);
+        robot::Process::Options options;
+        options.show = show;
+        options.env = std::move(env);
+        app_ = robot::Process(exe, options);
+        ASSERT_TRUE(app_.started()) << exe;
+        main_ = robot::WaitForWindow(app_.pid(), "tvlSetup", nullptr);
+        ASSERT_NE(main_, (HWND)NULL) << "no main window";
+        ASSERT_TRUE(robot::Drain(main_));
+    }
+
+    // Waits for the end of the program; its exit code, or 999 when it did not end.
+    DWORD ExitCode(DWORD ms = 10000)
+    {
+        DWORD code = 999;
+        if (!app_.Wait(ms, &code))
+            return 999;
+        return code;
+    }
+
+    // A modal window of the program other than those given, or NULL after ms.
+    HWND WaitForNewDialog(std::vector<HWND> known, DWORD ms = 10000)
+    {
+        HWND found = NULL;
+        robot::WaitUntil(
+            [&] {
+                for (HWND h : robot::TopLevelWindows(app_.pid())) {
+                    if (h != main_ && robot::ClassOf(h) == "#32770"
+                        && std::find(known.begin(), known.end(), h) == known.end()) {
+                        found = h;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            ms);
+        return found;
+    }
+
+    // The program's visible top-level windows other than the main window.
+    std::vector<HWND> OtherWindows()
+    {
+        std::vector<HWND> others;
+        for (HWND h : robot::TopLevelWindows(app_.pid()))
+            if (h != main_)
+                others.push_back(h);
+        return others;
+    }
+
+    testing_support::TempDir services_;
+    testing_support::ScopedRegValue installedDir_{HKEY_LOCAL_MACHINE, kServicesKey, "InstalledDir"};
+    std::string desktopDir_;
+    robot::Process app_;
+    HWND main_ = NULL;
+};
+
+}  // namespace ui
