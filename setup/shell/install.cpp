@@ -1,6 +1,8 @@
 #include "shell/install.h"
 
+#include "device/device.h"
 #include "dialogs/dialogs.h"
+#include "extract/extract.h"
 #include "res/resource.h"
 #include "shell/setup.h"
 
@@ -10,14 +12,29 @@ static BOOL RunDialog(int idDialog, DLGPROC pfnDlgProc)
     return DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(idDialog), g_hwndMain, pfnDlgProc, 0) == TRUE;
 }
 
+// The closing question: Yes opens the release notes.
+static InstallOutcome AskForReleaseNotes()
+{
+    char szText[512], szCaption[512];
+    LoadStringA(g_hInst, IDS_INSTALLED, szText, sizeof szText);
+    LoadStringA(g_hInst, IDS_SETUP_COMPLETED, szCaption, sizeof szCaption);
+    return MessageBoxA(g_hwndMain, szText, szCaption, MB_YESNO) == IDYES ? INSTALL_FINISHED_NOTES
+                                                                          : INSTALL_FINISHED;
+}
+
 InstallOutcome RunInstallSequence()
 {
+    if (!CheckDeviceLibraries())
+        return INSTALL_STOPPED;
     if (!RunDialog(IDD_LICENSE, LicenseDlgProc))
         return INSTALL_STOPPED;
     if (!RunDialog(IDD_USERINFO, UserInfoDlgProc))
         return INSTALL_STOPPED;
     if (!RunDialog(IDD_OPTIONS, OptionsDlgProc))
         return INSTALL_STOPPED;
-    // The extraction, the device install and the completion question follow here.
-    return INSTALL_FINISHED;
+    if (!ExtractPayload(g_hwndMain))
+        return INSTALL_STOPPED;
+    if (!InstallToDevice())
+        return INSTALL_STOPPED;
+    return AskForReleaseNotes();
 }

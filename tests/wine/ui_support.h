@@ -51,6 +51,9 @@ protected:
     {
         installedDir_.SetString(services_.path());
         desktopDir_ = services_.path() + "\\HPC Applications\\tarvelo\\qARNEL";
+        // A handheld PC that is not attached: an install that gets past the
+        // dialogs extracts, then stops at the device step with its message.
+        testing_support::WriteText(device_ / "device.ini", "[Device]\r\nAttached=0\r\n");
     }
 
     // Starts the program (by default the build's setup.exe) and finds its window.
@@ -61,7 +64,12 @@ protected:
         SetCursorPos(0, 0);
         robot::Process::Options options;
         options.show = show;
-        options.env = std::move(env);
+        // The device libraries stay in the build tree, wherever the program is.
+        char szPath[32768] = "";
+        GetEnvironmentVariableA("PATH", szPath, sizeof szPath);
+        options.env = {{"HPC_DEVICE", device_.path()}, {"PATH", testing_support::BuildDir() + ";" + szPath}};
+        for (auto &kv : env)
+            options.env.push_back(std::move(kv));
         app_ = robot::Process(exe, options);
         ASSERT_TRUE(app_.started()) << exe;
         main_ = robot::WaitForWindow(app_.pid(), "tvlSetup", nullptr);
@@ -97,6 +105,28 @@ protected:
         return found;
     }
 
+    // Answers what the rest of an install shows after the options dialog (the
+    // device step's message, the closing question: OK or No) until only the
+    // main window is left. False when that does not happen.
+    bool DismissRestOfInstall(DWORD ms = 20000)
+    {
+        return robot::WaitUntil(
+            [&] {
+                robot::MessageBox box;
+                if (robot::WaitForMessageBox(app_.pid(), &box, 50)) {
+                    bool hasNo = false;
+                    for (auto &b : box.buttons)
+                        hasNo = hasNo || b.first == IDNO;
+                    robot::Press(box.hwnd, hasNo ? IDNO : IDOK);
+                    robot::WaitGone(box.hwnd, 2000);
+                }
+                // Drained: the command is over, or waits in a box of its own.
+                return OtherWindows().empty() && robot::Drain(main_, ms) && OtherWindows().empty() &&
+                       IsWindowEnabled(main_);
+            },
+            ms);
+    }
+
     // The program's visible top-level windows other than the main window.
     std::vector<HWND> OtherWindows()
     {
@@ -108,6 +138,7 @@ protected:
     }
 
     testing_support::TempDir services_;
+    testing_support::TempDir device_;
     testing_support::ScopedRegValue installedDir_{HKEY_LOCAL_MACHINE, kServicesKey, "InstalledDir"};
     std::string desktopDir_;
     robot::Process app_;

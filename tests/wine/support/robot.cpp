@@ -53,7 +53,8 @@ Process::Process(const std::string &exe, const Options &options)
         CloseHandle(pi.hThread);
         handle_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        WaitForInputIdle(handle_, 5000);
+        if (options.waitForInputIdle)
+            WaitForInputIdle(handle_, 5000);
     }
 }
 
@@ -105,9 +106,13 @@ void Process::Kill()
 std::string Text(HWND hwnd)
 {
     // WM_GETTEXT, marshalled across processes; no length limit of our own.
-    LRESULT cch = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    // A program that hangs or has crashed must not hang the test with it.
+    DWORD_PTR cch = 0, got = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &cch))
+        return std::string();
     std::string text(size_t(cch) + 1, '\0');
-    LRESULT got = SendMessageA(hwnd, WM_GETTEXT, WPARAM(text.size()), LPARAM(&text[0]));
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, WPARAM(text.size()), LPARAM(&text[0]), SMTO_ABORTIFHUNG, 5000, &got))
+        return std::string();
     text.resize(size_t(got));
     return text;
 }
@@ -177,7 +182,12 @@ bool WaitGone(HWND hwnd, DWORD ms)
     return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, ms);
 }
 
-bool IsMessageBox(HWND hwnd) { return ClassOf(hwnd) == "#32770" && GetDlgItem(hwnd, 0xFFFF) != NULL; }
+// A message box has its text in static 0xFFFF and its icon in static 1088
+// (there even without an icon); a dialog's unnamed labels also use 0xFFFF.
+bool IsMessageBox(HWND hwnd)
+{
+    return ClassOf(hwnd) == "#32770" && GetDlgItem(hwnd, 0xFFFF) != NULL && GetDlgItem(hwnd, 1088) != NULL;
+}
 
 bool WaitForMessageBox(DWORD pid, MessageBox *box, DWORD ms, const char *caption)
 {
@@ -383,19 +393,16 @@ bool Bitmap::SaveBmp(const std::string &path) const
     return ok;
 }
 
-Bitmap CaptureClient(HWND hwnd)
+Bitmap CaptureScreen(const RECT &rc)
 {
     Bitmap bmp;
-    RECT rc;
-    if (!GetClientRect(hwnd, &rc) || rc.right <= 0 || rc.bottom <= 0)
+    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0)
         return bmp;
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = rc.right;
-    info.bmiHeader.biHeight = rc.bottom;
+    info.bmiHeader.biWidth = cx;
+    info.bmiHeader.biHeight = cy;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     HDC screen = GetDC(NULL);
@@ -404,13 +411,13 @@ Bitmap CaptureClient(HWND hwnd)
     HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     if (dib && bits) {
         HGDIOBJ old = SelectObject(mem, dib);
-        BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, origin.x, origin.y, SRCCOPY);
+        BitBlt(mem, 0, 0, cx, cy, screen, rc.left, rc.top, SRCCOPY);
         GdiFlush();
-        bmp.width_ = rc.right;
-        bmp.height_ = rc.bottom;
-        bmp.stride_ = (rc.right * 3 + 3) & ~3;
+        bmp.width_ = cx;
+        bmp.height_ = cy;
+        bmp.stride_ = (cx * 3 + 3) & ~3;
         const unsigned char *p = static_cast<const unsigned char *>(bits);
-        bmp.pixels_.assign(p, p + size_t(bmp.stride_) * rc.bottom);
+        bmp.pixels_.assign(p, p + size_t(bmp.stride_) * cy);
         SelectObject(mem, old);
     }
     if (dib)
@@ -418,6 +425,17 @@ Bitmap CaptureClient(HWND hwnd)
     DeleteDC(mem);
     ReleaseDC(NULL, screen);
     return bmp;
+}
+
+Bitmap CaptureClient(HWND hwnd)
+{
+    RECT rc;
+    if (!GetClientRect(hwnd, &rc))
+        return Bitmap();
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    OffsetRect(&rc, origin.x, origin.y);
+    return CaptureScreen(rc);
 }
 
 }  // namespace robot

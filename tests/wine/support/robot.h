@@ -20,6 +20,7 @@ public:
         std::string cwd;                                       // empty: the test's own
         std::vector<std::pair<std::string, std::string>> env;  // added to (or replacing in) the test's environment
         int show = SW_SHOWNORMAL;                              // the start-up show mode
+        bool waitForInputIdle = true;                          // return once it waits for input (5 s at most)
     };
     Process() = default;
     Process(const std::string &exe, const Options &options);
@@ -148,11 +149,14 @@ public:
     bool SaveBmp(const std::string &path) const;
 
 private:
-    friend Bitmap CaptureClient(HWND hwnd);
+    friend Bitmap CaptureScreen(const RECT &rc);
     int width_ = 0, height_ = 0, stride_ = 0;
     std::vector<unsigned char> pixels_;   // bottom-up rows of blue, green, red
 };
 // Copies the client area from the screen: whatever covers it is captured too.
 Bitmap CaptureClient(HWND hwnd);
+// Copies a rectangle of the screen (screen coordinates), e.g. a whole window
+// with its frame: robot::CaptureScreen(robot::WindowRect(hwnd)).
+Bitmap CaptureScreen(const RECT &rc);
 
 }  // namespace robot

@@ -1,0 +1,33 @@
+#include "res/resource.h"
+#include "shell/install.h"
+#include "shell/setup.h"
+#include "shell/text.h"
+
+BOOL g_fLibrariesChecked = TRUE;
+HMODULE g_ahmodDeviceLibraries[2];
+
+static const char *const c_aszDeviceLibraries[2] = {"ppcload", "rapi"};
+
+static void ReportMissingLibrary(const char *pszLibrary)
+{
+    char szFormat[1024], szText[1024], szCaption[1024];
+    LoadStringA(g_hInst, IDS_ERR_NODLL, szFormat, sizeof szFormat);
+    FormatText(szText, sizeof szText, szFormat, pszLibrary);
+    LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
+    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
+}
+
+BOOL CheckDeviceLibraries()
+{
+    if (!g_fLibrariesChecked)
+        return TRUE;
+    for (int i = 0; i < 2; ++i) {
+        g_ahmodDeviceLibraries[i] = LoadLibraryA(c_aszDeviceLibraries[i]);
+        if (g_ahmodDeviceLibraries[i] == NULL) {
+            ReportMissingLibrary(c_aszDeviceLibraries[i]);
+            return FALSE;
+        }
+    }
+    g_fLibrariesChecked = FALSE;
+    return TRUE;
+}

@@ -1,0 +1,154 @@
+// Runs one whole install with setup.exe (beside this program) the way a
+// person would, for scripts/demo: the Install button, Yes to the licence, a
+// filled-in user record, the chosen books, then whatever the install shows.
+// Saves a picture of each window on the way and tells what it saw.
+//
+//   demo_robot.exe [--film 0|1] [--news 0|1] [--custom 0|1] [--shots DIR]
+//
+// Exit code: 0 when the install finished with the closing question.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "robot.h"
+#include "test_support.h"
+
+#include "res/resource.h"   // after <windows.h>
+
+namespace {
+
+std::string g_shots;
+int g_shot = 0;
+
+// The main window and whatever stands over it, as on the screen.
+void Shoot(HWND main, HWND over, const char *what)
+{
+    if (g_shots.empty())
+        return;
+    robot::Drain(main, 3000);
+    Sleep(200);   // let the last paint reach the screen
+    RECT rc = robot::WindowRect(main);
+    if (over) {
+        RECT rcOver = robot::WindowRect(over);
+        UnionRect(&rc, &rc, &rcOver);
+    }
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%s\\%d-%s.bmp", g_shots.c_str(), ++g_shot, what);
+    if (robot::CaptureScreen(rc).SaveBmp(name))
+        printf("   picture: %d-%s\n", g_shot, what);
+}
+
+std::string OneLine(std::string text)
+{
+    for (char &c : text)
+        if (c == '\r' || c == '\n' || c == '\t')
+            c = ' ';
+    return text;
+}
+
+HWND Dialog(const robot::Process &app, const char *title)
+{
+    HWND dlg = robot::WaitForDialog(app.pid(), title, 20000);
+    if (!dlg)
+        printf("no \"%s\" dialog appeared\n", title);
+    return dlg;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    bool film = true, news = true, custom = true;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string opt = argv[i], val = argv[i + 1];
+        if (opt == "--film")
+            film = val != "0";
+        else if (opt == "--news")
+            news = val != "0";
+        else if (opt == "--custom")
+            custom = val != "0";
+        else if (opt == "--shots")
+            g_shots = val;
+    }
+    setvbuf(stdout, NULL, _IONBF, 0);
+
+    SetCursorPos(0, 0);
+    robot::Process app(testing_support::BuildFile("setup.exe"));
+    HWND main = app.started() ? robot::WaitForWindow(app.pid(), "tvlSetup", nullptr, 20000) : NULL;
+    if (!main) {
+        printf("setup.exe did not open its window\n");
+        return 1;
+    }
+    printf("setup.exe: \"%s\"\n", robot::Text(main).c_str());
+
+    // The pointer over the Install button, then the press.
+    robot::MouseMove(main, 410, 90);
+    Shoot(main, NULL, "main-window");
+    robot::MouseDown(main, 410, 90);
+
+    HWND licence = Dialog(app, "Software License Agreement");
+    if (!licence)
+        return 1;
+    Shoot(main, licence, "licence");
+    printf("licence: Yes\n");
+    robot::Press(licence, IDC_YES);
+
+    HWND user = Dialog(app, "User Information");
+    if (!user)
+        return 1;
+    const struct {
+        int id;
+        const char *text;
+    } fields[] = {{IDC_NAME, "Ann Lee"},          {IDC_COMPANY, "Lee Ltd"}, {IDC_ADDRESS, "1 Harbour Road"},
+                  {IDC_CITY, "Kent"},             {IDC_STATE, "WA"},        {IDC_POSTALCODE, "98032"},
+                  {IDC_COUNTRY, "USA"},           {IDC_PHONE, "555-0199"},  {IDC_FAX, "555-0100"}};
+    for (const auto &f : fields)
+        robot::SetItemText(user, f.id, f.text);
+    Shoot(main, user, "user-information");
+    printf("user information: Ann Lee, Lee Ltd, Kent WA 98032 USA; OK\n");
+    robot::Press(user, IDOK);
+
+    HWND options = Dialog(app, "Setup Options");
+    if (!options)
+        return 1;
+    robot::SetChecked(options, IDC_FILMBOOK, film);
+    robot::SetChecked(options, IDC_NEWSBOOK, news);
+    robot::SetChecked(options, IDC_CUSTOMBOOK, custom);
+    Shoot(main, options, "options");
+    printf("options: film %s, news %s, custom %s; desktop directory %s; OK\n", film ? "yes" : "no",
+           news ? "yes" : "no", custom ? "yes" : "no", robot::ItemText(options, IDC_DESKTOPDIR).c_str());
+    robot::Press(options, IDOK);
+    robot::WaitGone(options);
+
+    // What the install shows from here on: its messages, then the closing question.
+    bool completed = false;
+    robot::WaitUntil(
+        [&] {
+            robot::MessageBox box;
+            if (robot::WaitForMessageBox(app.pid(), &box, 50)) {
+                std::string what = box.caption;
+                for (char &c : what)
+                    if (!isalnum(static_cast<unsigned char>(c)))
+                        c = '-';
+                Shoot(main, box.hwnd, what.c_str());
+                completed = completed || box.caption == "Setup Completed";
+                printf("message \"%s\": %s\n", box.caption.c_str(), OneLine(box.text).c_str());
+                printf("   answered %s\n", box.caption == "Setup Completed" ? "No" : "OK");
+                robot::Press(box.hwnd, box.caption == "Setup Completed" ? IDNO : IDOK);
+                robot::WaitGone(box.hwnd, 5000);
+            }
+            std::vector<HWND> windows = robot::TopLevelWindows(app.pid());
+            return windows.size() == 1 && robot::Drain(main, 60000) && robot::TopLevelWindows(app.pid()).size() == 1;
+        },
+        120000);
+
+    printf("exit: Alt+X\n");
+    robot::TypeKeys(main, 'X', true);
+    DWORD code = 999;
+    app.Wait(10000, &code);
+    printf("setup.exe ended with exit code %lu\n", code);
+    return completed && code == 0 ? 0 : 1;
+}

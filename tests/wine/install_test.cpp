@@ -1,0 +1,369 @@
+// The Install command end to end: setup.exe with its payload, the emulated
+// handheld PC, every stage from the library check to the closing question,
+// and what lands on the desktop and on the device.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "robot.h"
+#include "test_support.h"
+#include "ui_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char kCompletedText[] =
+    "The qARNEL beta has successfully been installed on your Handheld PC.\r\rWould you like to view the release "
+    "notes now?";
+const char kAppDir[] = "Program Files\\qARNEL Beta";
+
+struct Books {
+    bool film, news, custom;
+};
+
+struct Step {   // one message box as the user met it
+    std::string caption, text;
+};
+
+// The payload as the manifest lists it: source (relative to dist/), directory, name.
+struct Record {
+    std::string source, dir, name;
+};
+
+std::vector<Record> Manifest()
+{
+    std::vector<Record> records;
+    std::istringstream in(ReadText(SourceFile("dist/manifest.txt")));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+        records.push_back({line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1)});
+    }
+    return records;
+}
+
+class Install : public ui::SetupApp {
+protected:
+    void Device(const std::string &cpu, unsigned long freeSpace, const std::string &extra = "")
+    {
+        WriteText(device_ / "device.ini", "[Device]\r\nAttached=1\r\nProcessor=" + cpu + "\r\nFreeSpace=" +
+                                               std::to_string(freeSpace) + "\r\n" + extra);
+    }
+    std::string Store(const std::string &devicePath) const { return device_.path() + "\\store" + devicePath; }
+    std::string DeviceLog() const { return FileExists(device_ / "device.log") ? ReadText(device_ / "device.log") : ""; }
+
+    // Runs the dialogs with Alt+I; false when one of them did not show up.
+    bool RunDialogs(const Books &books)
+    {
+        if (!robot::TypeKeys(main_, 'I', true))
+            return false;
+        HWND licence = robot::WaitForDialog(app_.pid(), "Software License Agreement");
+        if (!licence)
+            return false;
+        robot::Press(licence, IDC_YES);
+        HWND user = robot::WaitForDialog(app_.pid(), "User Information");
+        if (!user)
+            return false;
+        robot::SetItemText(user, IDC_NAME, "Ann Lee");
+        robot::SetItemText(user, IDC_COMPANY, "Lee Ltd");
+        robot::SetItemText(user, IDC_FAX, "555-0100");
+        robot::Press(user, IDOK);
+        HWND options = robot::WaitForDialog(app_.pid(), "Setup Options");
+        if (!options)
+            return false;
+        robot::SetChecked(options, IDC_FILMBOOK, books.film);
+        robot::SetChecked(options, IDC_NEWSBOOK, books.news);
+        robot::SetChecked(options, IDC_CUSTOMBOOK, books.custom);
+        robot::Press(options, IDOK);
+        return robot::WaitGone(options);
+    }
+
+    // Answers the message boxes that follow until the main window is alone
+    // again: Yes or No to the closing question, OK to everything else.
+    std::vector<Step> Answer(bool notes)
+    {
+        std::vector<Step> steps;
+        robot::WaitUntil(
+            [&] {
+                robot::MessageBox box;
+                if (robot::WaitForMessageBox(app_.pid(), &box, 50)) {
+                    EXPECT_EQ(box.owner, main_) << box.text;
+                    steps.push_back({box.caption, box.text});
+                    robot::Press(box.hwnd, box.caption == "Setup Completed" ? (notes ? IDYES : IDNO) : IDOK);
+                    robot::WaitGone(box.hwnd, 5000);
+                }
+                // Drained: the command is over, or waits in a box of its own.
+                return OtherWindows().empty() && robot::Drain(main_, 30000) && OtherWindows().empty() &&
+                       IsWindowEnabled(main_);
+            },
+            60000);
+        return steps;
+    }
+
+    void ExpectInstalled(const std::string &cpu, const Books &books)
+    {
+        // The payload on the desktop, byte for byte, and the copies beside it.
+        for (const Record &r : Manifest()) {
+            std::string target = desktopDir_ + (r.dir == "." ? "" : "\\" + r.dir) + "\\" + r.name;
+            EXPECT_EQ(ReadBytes(target), ReadBytes(SourceFile("dist/" + r.source))) << target;
+        }
+        EXPECT_EQ(ReadBytes(desktopDir_ + "\\setup.exe"), ReadBytes(BuildFile("setup.exe")));
+        EXPECT_EQ(ReadBytes(desktopDir_ + "\\readme.doc"), ReadBytes(SourceFile("dist/readme.doc")));
+        std::vector<unsigned char> record = ReadBytes(desktopDir_ + "\\UserInfo.dat");
+        ASSERT_EQ(record.size(), 2564u);
+        EXPECT_STREQ(reinterpret_cast<const char *>(&record[4]), "Ann Lee");
+        std::string form = ReadText(desktopDir_ + "\\register.txt");
+        EXPECT_NE(form.find("\r\nAnn Lee\r\nLee Ltd\r\n"), std::string::npos) << form;
+        EXPECT_NE(form.find("\r\nFax:     555-0100\r\n"), std::string::npos) << form;
+
+        // The script for the chosen books.
+        std::string script = ReadText(desktopDir_ + "\\qArnel.ld");
+        size_t lines = 0;
+        for (char c : script)
+            lines += c == '\n';
+        EXPECT_EQ(lines, 6u + (books.film ? 18 : 0) + (books.news ? 9 : 0) + (books.custom ? 9 : 0)) << script;
+
+        // The device: the processor's build as the application, the help, the
+        // chosen books only, two shortcuts, and the start.
+        std::string build = cpu == "SH3" ? "qARNEL.exe.sh3" : "qARNEL.exe.mips";
+        EXPECT_EQ(ReadBytes(Store(std::string("\\") + kAppDir + "\\qARNEL.exe")),
+                  ReadBytes(SourceFile("dist/payload/" + build)));
+        EXPECT_EQ(ReadBytes(Store("\\Windows\\qARNEL.htc")), ReadBytes(SourceFile("dist/payload/qARNEL.htc")));
+        std::string booksDir = Store(std::string("\\") + kAppDir + "\\Books\\");
+        EXPECT_EQ(FileExists(booksDir + "Film\\film35.htm"), books.film);
+        EXPECT_EQ(FileExists(booksDir + "TARVELO\\LOGO.2bp"), books.news);
+        EXPECT_EQ(FileExists(booksDir + "CustomBooks\\Table of Contents.html"), books.custom);
+        EXPECT_TRUE(DirExists(booksDir));
+        EXPECT_TRUE(FileExists(Store("\\Windows\\Programs\\qARNEL Beta.lnk")));
+        EXPECT_TRUE(FileExists(Store("\\Windows\\Desktop\\qARNEL Beta.lnk")));
+        EXPECT_NE(DeviceLog().find("PegCreateProcess \"\\Program Files\\qARNEL Beta\\qARNEL.exe\" = 1 started"),
+                  std::string::npos)
+            << DeviceLog();
+    }
+};
+
+TEST_F(Install, EachProcessorAndBookChoiceInstallsExactlyThatAndAsksForTheNotes)
+{
+    struct Case {
+        const char *cpu;
+        Books books;
+    } cases[] = {{"SH3", {true, true, true}}, {"MIPS", {true, true, true}}, {"SH3", {false, false, false}},
+                 {"MIPS", {false, true, false}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.cpu) + " film " + std::to_string(c.books.film) + " news " +
+                     std::to_string(c.books.news) + " custom " + std::to_string(c.books.custom));
+        RemoveTree(device_ / "store");
+        DeleteFileA((device_ / "device.log").c_str());
+        RemoveTree(services_ / "HPC Applications");
+        Device(c.cpu, 4000000);
+        Start();
+        ASSERT_TRUE(RunDialogs(c.books));
+        std::vector<Step> steps = Answer(false);
+        ASSERT_EQ(steps.size(), 1u) << (steps.empty() ? "no message box" : steps[0].text);
+        EXPECT_EQ(steps[0].caption, "Setup Completed");
+        EXPECT_EQ(steps[0].text, kCompletedText);
+        ExpectInstalled(c.cpu, c.books);
+        EXPECT_TRUE(app_.Running());
+        robot::TypeKeys(main_, 'X', true);
+        EXPECT_EQ(ExitCode(), 0u);
+    }
+}
+
+TEST_F(Install, YesToTheClosingQuestionOpensTheReleaseNotesAsTheCommandDoes)
+{
+    TempDir logDir;
+    ScopedRegValue wordpad(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\wordpad.exe",
+                           "");
+    wordpad.SetString(BuildFile("recorder.exe"));
+    Device("SH3", 4000000);
+    Start(BuildFile("setup.exe"), SW_SHOWNORMAL, {{"SETUP_RECORDER_LOG", logDir / "launches.txt"}});
+    ASSERT_TRUE(RunDialogs({true, false, false}));
+    Answer(true);
+    ASSERT_TRUE(robot::WaitUntil([&] { return FileExists(logDir / "launches.txt"); }, 5000));
+    std::string launch = ReadText(logDir / "launches.txt");
+    std::string readme = BuildDir() + "\\readme.doc";
+    EXPECT_EQ(launch.substr(0, 7), "show=3|") << launch;
+    EXPECT_NE(launch.find(" \"" + readme + "\""), std::string::npos) << launch;
+    EXPECT_TRUE(app_.Running());
+}
+
+// Every stage that stops leaves the window up, and the next Install works.
+TEST_F(Install, EveryStopLeavesTheWindowRunningForASecondInstall)
+{
+    Device("SH3", 4000000);
+    Start();
+
+    // No to the licence; Cancel in either dialog.
+    for (int stage = 0; stage < 3; ++stage) {
+        SCOPED_TRACE("stage " + std::to_string(stage));
+        ASSERT_TRUE(robot::TypeKeys(main_, 'I', true));
+        HWND licence = robot::WaitForDialog(app_.pid(), "Software License Agreement");
+        ASSERT_TRUE(licence);
+        if (stage == 0) {
+            robot::Press(licence, IDC_NO);
+        } else {
+            robot::Press(licence, IDC_YES);
+            HWND user = robot::WaitForDialog(app_.pid(), "User Information");
+            ASSERT_TRUE(user);
+            if (stage == 1) {
+                robot::Press(user, IDCANCEL);
+            } else {
+                robot::SetItemText(user, IDC_FAX, "1");
+                robot::Press(user, IDOK);
+                HWND options = robot::WaitForDialog(app_.pid(), "Setup Options");
+                ASSERT_TRUE(options);
+                robot::Press(options, IDCANCEL);
+            }
+        }
+        EXPECT_TRUE(Answer(false).empty()) << "a stop adds no message of its own";
+        EXPECT_FALSE(DirExists(desktopDir_));
+    }
+
+    // A failed extraction: a file stands where the desktop directory's parent should be.
+    WriteText(services_ / "HPC Applications", "in the way");
+    ASSERT_TRUE(RunDialogs({true, true, true}));
+    std::vector<Step> steps = Answer(false);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].caption, "Setup Error");
+    EXPECT_EQ(steps[0].text.substr(0, 18), "Failed step 6, Err") << steps[0].text;
+    DeleteFileA((services_ / "HPC Applications").c_str());
+
+    // A failed device step: the handheld PC is not attached.
+    WriteText(device_ / "device.ini", "[Device]\r\nAttached=0\r\n");
+    ASSERT_TRUE(RunDialogs({true, true, true}));
+    steps = Answer(false);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].text.substr(0, 40), "Unable to establish communications with ");
+    EXPECT_FALSE(FileExists(device_ / "store\\Windows\\qARNEL.htc"));
+
+    // Attached again: the same window installs.
+    Device("SH3", 4000000);
+    ASSERT_TRUE(RunDialogs({true, true, true}));
+    steps = Answer(false);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].caption, "Setup Completed");
+    ExpectInstalled("SH3", {true, true, true});
+}
+
+TEST_F(Install, SecondInstallReplacesTheFilesAndWarnsThatQarnelIsThere)
+{
+    Device("MIPS", 4000000);
+    Start();
+    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_EQ(Answer(false).size(), 1u);
+    std::string form = ReadText(desktopDir_ + "\\register.txt");
+    // Spoil a file the first install wrote: the second puts it right.
+    WriteText(desktopDir_ + "\\books\\film\\toc.txt", std::string(5000, 'x'));
+
+    ASSERT_TRUE(RunDialogs({true, true, true}));
+    std::vector<Step> steps = Answer(false);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].caption, "Setup Suggestion:");
+    EXPECT_EQ(steps[0].text.substr(0, 40), "It appears that qARNEL is already instal");
+    EXPECT_EQ(steps[1].caption, "Setup Completed");
+    EXPECT_EQ(ReadText(desktopDir_ + "\\register.txt"), form) << "the form is replaced, never grown";
+    ExpectInstalled("MIPS", {true, true, true});
+}
+
+// ---- The device-library check, in a program that starts without them ----
+
+class LibraryCheck : public ::testing::Test {
+protected:
+    // Runs libcheck_driver.exe from a folder of its own with the steps given;
+    // hook(i) runs at the i-th "wait". The message boxes it shows are answered.
+    std::vector<std::string> Run(const std::string &steps, std::vector<robot::MessageBox> *boxes,
+                                 const std::function<void(int)> &hook = nullptr)
+    {
+        std::string exe = dir_ / "libcheck_driver.exe";
+        CopyFileA(BuildFile("libcheck_driver.exe").c_str(), exe.c_str(), FALSE);
+        std::string event = "libcheck-" + std::to_string(GetCurrentProcessId());
+        HANDLE hEvent = CreateEventA(NULL, FALSE, FALSE, event.c_str());
+        robot::Process::Options options;
+        options.args = steps;
+        options.cwd = dir_.path();   // the build tree, with the libraries, is nowhere on the search path
+        options.env = {{"SETUP_TEST_REPORT", dir_ / "report.txt"}, {"SETUP_TEST_EVENT", event}};
+        options.waitForInputIdle = false;   // it may never wait for input
+        robot::Process driver(exe, options);
+        EXPECT_TRUE(driver.started());
+        int waits = 0;
+        size_t checks = 0;
+        std::istringstream in(steps);
+        for (std::string step; in >> step;) {
+            if (step == "check") {
+                robot::MessageBox box;
+                // Its box, if any, until its line is in the report.
+                ++checks;
+                robot::WaitUntil([&] {
+                    if (robot::WaitForMessageBox(driver.pid(), &box, 20)) {
+                        boxes->push_back(box);
+                        robot::Press(box.hwnd, IDOK);
+                        robot::WaitGone(box.hwnd, 5000);
+                    }
+                    return Report().size() >= checks;
+                });
+            } else if (step == "wait") {
+                if (hook)
+                    hook(waits++);
+                SetEvent(hEvent);
+            }
+        }
+        EXPECT_TRUE(driver.Wait(10000));
+        CloseHandle(hEvent);
+        return Report();
+    }
+    std::vector<std::string> Report()
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(FileExists(dir_ / "report.txt") ? ReadText(dir_ / "report.txt") : "");
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    void Put(const char *dll) { CopyFileA(BuildFile(dll).c_str(), (dir_ / dll).c_str(), FALSE); }
+    TempDir dir_;
+};
+
+std::string Missing(const char *library)
+{
+    return std::string("Error - setup could not find ") + library +
+           ".dll on your system.\r\rThis file should have been installed when HPC Explorer was installed on your "
+           "system\r\rThis setup program can not run correctly until this file is present on your system.";
+}
+
+TEST_F(LibraryCheck, NamesTheFirstMissingLibraryAndTriesAgainOnTheNextInstall)
+{
+    std::vector<robot::MessageBox> boxes;
+    std::vector<std::string> report =
+        Run("check wait check wait check", &boxes, [&](int i) { Put(i == 0 ? "ppcload.dll" : "rapi.dll"); });
+    // Neither there: ppcload is named and rapi is not even tried.
+    // Then ppcload only: rapi is named. Then both: no message.
+    EXPECT_EQ(report, (std::vector<std::string>{"check=0 ppcload=0 rapi=0", "check=0 ppcload=1 rapi=0",
+                                                "check=1 ppcload=1 rapi=1"}));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, Missing("ppcload"));
+    EXPECT_EQ(boxes[0].caption, "Setup Error");
+    EXPECT_EQ(boxes[1].text, Missing("rapi"));
+}
+
+TEST_F(LibraryCheck, OncePassedItIsNotRepeatedInTheSameRun)
+{
+    Put("ppcload.dll");
+    Put("rapi.dll");
+    std::vector<robot::MessageBox> boxes;
+    // Passed, libraries unloaded and taken away: the next Install does not look again.
+    std::vector<std::string> report = Run("check free wait check", &boxes, [&](int) {
+        DeleteFileA((dir_ / "ppcload.dll").c_str());
+        DeleteFileA((dir_ / "rapi.dll").c_str());
+    });
+    EXPECT_EQ(report, (std::vector<std::string>{"check=1 ppcload=1 rapi=1", "check=1 ppcload=0 rapi=0"}));
+    EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
