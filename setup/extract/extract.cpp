@@ -91,10 +91,10 @@ static void CopyIntoDesktopDir(const char *pszSource, const char *pszName, char 
 }
 
 /*
- * Opens a new temporary file beside the target (its path into pszTemp); the
- * target itself is replaced only once the temporary file is complete. A
- * target that exists but could not be replaced (a directory, a read-only
- * file, one held open) fails here, as creating it would.
+ * Opens a new temporary file beside an existing target (its path into
+ * pszTemp); the target itself is replaced only once the temporary file is
+ * complete. A target that exists but could not be replaced (a directory, a
+ * read-only file, one held open) fails here, as creating it would.
  */
 static HANDLE CreateReplacement(const char *pszTarget, size_t cchName, char *pszTemp, size_t cchTemp)
 {
@@ -120,12 +120,31 @@ static HANDLE CreateReplacement(const char *pszTarget, size_t cchName, char *psz
     return INVALID_HANDLE_VALUE;
 }
 
-/* Closes and removes an unfinished temporary file; the last error stays. */
-static void DiscardReplacement(HANDLE hTemp, const char *pszTemp)
+/*
+ * Opens the file that receives a record's data. A target that does not exist
+ * yet is created as it is (pszTemp then empty): a failure removes it again,
+ * so nothing half-written stays behind. An existing target is replaced
+ * through a temporary file (CreateReplacement), so that a failure leaves the
+ * old file whole.
+ */
+static HANDLE CreateTarget(const char *pszTarget, size_t cchName, char *pszTemp, size_t cchTemp)
+{
+    pszTemp[0] = '\0';
+    HANDLE hFile = CreateFileA(pszTarget, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile != INVALID_HANDLE_VALUE)
+        return hFile;
+    DWORD dwError = GetLastError();
+    if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
+        return INVALID_HANDLE_VALUE;
+    return CreateReplacement(pszTarget, cchName, pszTemp, cchTemp);
+}
+
+/* Closes and removes an unfinished file; the last error stays. */
+static void DiscardFile(HANDLE hFile, const char *pszPath)
 {
     DWORD dwError = GetLastError();
-    CloseHandle(hTemp);
-    DeleteFileA(pszTemp);
+    CloseHandle(hFile);
+    DeleteFileA(pszPath);
     SetLastError(dwError);
 }
 
@@ -230,23 +249,29 @@ BOOL ExtractPayload(HWND hwndOwner)
             return ReportFailure(hwndOwner, step, &file);
         }
         if (strcmp(szDir, ".") != 0) {
+            // A directory that is there already (as most are, after the
+            // first file in it) needs no walk along its path.
             FormatText(szCopy, sizeof szCopy, "%s\\%s", g_szDesktopDir, szDir);
-            CreateDirectoryTree(szCopy);
+            DWORD dwAttributes = GetFileAttributesA(szCopy);
+            if (dwAttributes == DWORD(-1) || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                CreateDirectoryTree(szCopy);
         }
 
-        HANDLE hTemp = CreateReplacement(szTarget, cchName, szCopy, sizeof szCopy);
-        if (hTemp == INVALID_HANDLE_VALUE)
+        // szCopy: the temporary file when an existing target is replaced.
+        HANDLE hOut = CreateTarget(szTarget, cchName, szCopy, sizeof szCopy);
+        if (hOut == INVALID_HANDLE_VALUE)
             return ReportFailure(hwndOwner, step, &file);
+        const char *pszWritten = szCopy[0] != '\0' ? szCopy : szTarget;
 
         ++step;
         uint32_t cbData;
         dwBytes = ReadPayloadCount(&file, &cbData);
         if (dwBytes != sizeof( DWORD ))
-            DiscardReplacement(hTemp, szCopy);
+            DiscardFile(hOut, pszWritten);
         SETUP_CHECK( sizeof( DWORD ) == dwBytes );
         BYTE *pbData = static_cast<BYTE *>(malloc(cbData != 0 ? cbData : 1));
         if (pbData == NULL) {
-            DiscardReplacement(hTemp, szCopy);
+            DiscardFile(hOut, pszWritten);
             return ReportFailure(hwndOwner, step, &file);
         }
 
@@ -254,19 +279,19 @@ BOOL ExtractPayload(HWND hwndOwner)
         dwOffset = cbData;
         dwBytes = file.Read(pbData, dwOffset);
         if (dwBytes != dwOffset)
-            DiscardReplacement(hTemp, szCopy);
+            DiscardFile(hOut, pszWritten);
         SETUP_CHECK( dwOffset == dwBytes );
         dwBytes = 0;
-        BOOL fWritten = WriteFile(hTemp, pbData, dwOffset, &dwBytes, NULL) && dwBytes == dwOffset;
+        BOOL fWritten = WriteFile(hOut, pbData, dwOffset, &dwBytes, NULL) && dwBytes == dwOffset;
         free(pbData);
         if (!fWritten) {
             // Nothing half-written stays behind, and the old file is intact.
-            DiscardReplacement(hTemp, szCopy);
+            DiscardFile(hOut, pszWritten);
             SETUP_CHECK( dwOffset == dwBytes );
             return ReportFailure(hwndOwner, step, &file);
         }
-        CloseHandle(hTemp);
-        if (!ReplaceByRename(szCopy, szTarget, TRUE)) {
+        CloseHandle(hOut);
+        if (szCopy[0] != '\0' && !ReplaceByRename(szCopy, szTarget, TRUE)) {
             DWORD dwError = GetLastError();
             DeleteFileA(szCopy);
             SetLastError(dwError);
