@@ -21,8 +21,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
 
 #include "dialogs/desktop_dir.h"
 #include "extract/payload.h"
@@ -65,18 +76,170 @@ bool ReadFile(const std::string &path, std::vector<unsigned char> *bytes)
     return ok;
 }
 
-class VectorSink : public ByteSink {
+int64_t ReadAt(int fd, uint64_t offset, void *pv, size_t cb)
+{
+#ifdef _WIN32
+    if (_lseeki64(fd, int64_t(offset), SEEK_SET) < 0)
+        return -1;
+    return read(fd, pv, unsigned(cb));
+#else
+    return pread(fd, pv, cb, off_t(offset));
+#endif
+}
+
+// A setup read from its file, as the program reads it: seeks and small reads
+// (the counts and texts come through a small window), the data skipped
+// rather than loaded.
+class FileSource : public ByteSource {
 public:
-    explicit VectorSink(std::vector<unsigned char> *out) : out_(out) {}
+    FileSource(int fd, uint32_t cb) : fd_(fd), cb_(cb) {}
+    bool SeekTo(uint32_t dwOffset) override
+    {
+        if (dwOffset > kMaxSetupSize)
+            return false;
+        pos_ = dwOffset;
+        return true;
+    }
+    bool SeekFromEnd(uint32_t cbBack) override { return cbBack <= cb_ && SeekTo(cb_ - cbBack); }
+    uint32_t Read(void *pv, uint32_t cb) override
+    {
+        unsigned char *pb = static_cast<unsigned char *>(pv);
+        uint32_t done = 0;
+        while (done < cb && pos_ < cb_) {
+            if (pos_ < windowAt_ || pos_ >= windowAt_ + windowSize_) {
+                // Large reads go straight to the caller.
+                if (cb - done >= sizeof window_) {
+                    int64_t n = ReadAt(fd_, pos_, pb + done, cb - done);
+                    if (n <= 0)
+                        break;
+                    done += uint32_t(n);
+                    pos_ += uint32_t(n);
+                    continue;
+                }
+                int64_t n = ReadAt(fd_, pos_, window_, sizeof window_);
+                if (n <= 0)
+                    break;
+                windowAt_ = pos_;
+                windowSize_ = uint32_t(n);
+            }
+            uint32_t avail = windowAt_ + windowSize_ - pos_;
+            uint32_t take = cb - done < avail ? cb - done : avail;
+            memcpy(pb + done, window_ + (pos_ - windowAt_), take);
+            done += take;
+            pos_ += take;
+        }
+        return done;
+    }
+    uint32_t Size() override { return cb_; }
+
+private:
+    int fd_;
+    uint32_t cb_;
+    uint32_t pos_ = 0;
+    uint32_t windowAt_ = 0, windowSize_ = 0;
+    unsigned char window_[4096];
+};
+
+// Opens a file for reading and tells its size; a message when it cannot, or
+// when it is 2 GB or larger (the program seeks with signed 32-bit offsets).
+int OpenSized(const std::string &path, uint32_t *size)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_BINARY);
+    if (fd < 0) {
+        Error("cannot open " + path + ": " + strerror(errno));
+        return -1;
+    }
+#ifdef _WIN32
+    int64_t end = _lseeki64(fd, 0, SEEK_END);
+#else
+    int64_t end = lseek(fd, 0, SEEK_END);
+#endif
+    if (end < 0 || uint64_t(end) > kMaxSetupSize) {
+        Error(path + ": larger than 2 GB");
+        close(fd);
+        return -1;
+    }
+    *size = uint32_t(end);
+    return fd;
+}
+
+// The setup being written: buffered writes, and whole files appended to it.
+class OutFile : public ByteSink {
+public:
+    ~OutFile()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool Create(const std::string &path)
+    {
+        fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, 0666);
+        return fd_ >= 0;
+    }
     bool Write(const void *pv, uint32_t cb) override
     {
         const unsigned char *pb = static_cast<const unsigned char *>(pv);
-        out_->insert(out_->end(), pb, pb + cb);
-        return true;
+        buffer_.insert(buffer_.end(), pb, pb + cb);
+        return buffer_.size() < kBuffer || Flush();
+    }
+    // Appends the first size bytes of the file at path; false when it cannot
+    // be read or has fewer (errno then tells why).
+    bool Append(const std::string &path, uint64_t size)
+    {
+        int in = open(path.c_str(), O_RDONLY | O_BINARY);
+        if (in < 0)
+            return false;
+        bool ok = Flush();
+        uint64_t copied = 0;
+#ifdef __linux__
+        // The kernel copies between the files where the file systems allow it.
+        while (ok && copied < size) {
+            ssize_t n = copy_file_range(in, nullptr, fd_, nullptr, size_t(size - copied), 0);
+            if (n <= 0)
+                break;
+            copied += uint64_t(n);
+        }
+#endif
+        while (ok && copied < size) {
+            buffer_.resize(size - copied < kBuffer ? size_t(size - copied) : kBuffer);
+            int64_t n = read(in, buffer_.data(), unsigned(buffer_.size()));
+            if (n <= 0) {
+                buffer_.clear();
+                errno = n == 0 ? EIO : errno;
+                ok = false;
+                break;
+            }
+            buffer_.resize(size_t(n));
+            copied += uint64_t(n);
+            ok = Flush();
+        }
+        close(in);
+        return ok;
+    }
+    bool Close()
+    {
+        bool ok = Flush();
+        ok = close(fd_) == 0 && ok;
+        fd_ = -1;
+        return ok;
     }
 
 private:
-    std::vector<unsigned char> *out_;
+    static const size_t kBuffer = 1 << 20;
+    bool Flush()
+    {
+        size_t done = 0;
+        while (done < buffer_.size()) {
+            int64_t n = write(fd_, buffer_.data() + done, unsigned(buffer_.size() - done));
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        buffer_.clear();
+        return true;
+    }
+    int fd_ = -1;
+    std::vector<unsigned char> buffer_;
 };
 
 std::string Hex(unsigned value)
@@ -102,27 +265,30 @@ bool CollectRecord(void *context, const PayloadRecordInfo *info, ByteSource *)
 
 // Reads the payload as the setup program does and says what is wrong with it,
 // if anything. The records read whole go to *records.
-bool CheckSetup(const std::string &path, const std::vector<unsigned char> &bytes, std::vector<Record> *records,
-                uint32_t *payloadOffset, uint64_t *dataBytes)
+bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record> *records, uint32_t *payloadOffset,
+                uint64_t *dataBytes)
 {
-    MemorySource source(bytes.data(), uint32_t(bytes.size()));
     PayloadScan scan;
     // Joined paths are checked below the built-in desktop directory.
-    ScanPayload(&source, c_szBuiltInDesktopDir, &scan, CollectRecord, records);
+    ScanPayload(source, c_szBuiltInDesktopDir, &scan, CollectRecord, records);
     *payloadOffset = scan.dwOffset;
     *dataBytes = 0;
     for (const Record &r : *records)
         *dataBytes += r.size;
 
-    const uint32_t size = uint32_t(bytes.size());
+    const uint32_t size = source->Size();
     switch (scan.result) {
     case PAYLOAD_NO_TAIL:
         Error(path + ": no payload: the file has only " + std::to_string(size) + " bytes");
         return false;
-    case PAYLOAD_NO_MARK:
+    case PAYLOAD_NO_MARK: {
+        unsigned char mark = 0;
+        source->SeekFromEnd(PAYLOAD_CB_TAIL);
+        source->Read(&mark, 1);
         Error(path + ": no payload: the byte at offset " + std::to_string(size - PAYLOAD_CB_TAIL) + " (size - 5) is " +
-              Hex(bytes[size - PAYLOAD_CB_TAIL]) + ", not 0");
+              Hex(mark) + ", not 0");
         return false;
+    }
     case PAYLOAD_BAD_OFFSET:
         Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) +
               " cannot be reached (2 GB or more)");
@@ -166,13 +332,16 @@ bool CheckSetup(const std::string &path, const std::vector<unsigned char> &bytes
 
 int Verify(const std::string &path, bool list)
 {
-    std::vector<unsigned char> bytes;
-    if (!ReadFile(path, &bytes))
+    uint32_t size = 0;
+    int fd = OpenSized(path, &size);
+    if (fd < 0)
         return 1;
+    FileSource source(fd, size);
     std::vector<Record> records;
     uint32_t offset = 0;
     uint64_t dataBytes = 0;
-    bool ok = CheckSetup(path, bytes, &records, &offset, &dataBytes);
+    bool ok = CheckSetup(path, &source, &records, &offset, &dataBytes);
+    close(fd);
     if (list) {
         // name, directory, bytes: the manifest's last two fields and the size.
         for (const Record &r : records)
@@ -214,7 +383,7 @@ bool ReadManifest(const std::string &manifest, std::vector<Entry> *entries)
     if (!ReadFile(manifest, &bytes))
         return false;
     std::string text(bytes.begin(), bytes.end());
-    std::vector<std::string> targets;   // reduced and in lower case: names compare without case
+    std::map<std::string, int> targets;   // reduced and in lower case (names compare without case): line
     bool ok = true;
     size_t pos = 0;
     for (int line = 1; pos < text.size(); ++line) {
@@ -260,36 +429,17 @@ bool ReadManifest(const std::string &manifest, std::vector<Entry> *entries)
             ok = false;
             continue;
         }
-        std::string key = Lower(target);
-        for (size_t i = 0; i < targets.size(); ++i) {
-            if (targets[i] == key) {
-                Error(where + "\"" + e.dir + "\\" + e.name + "\" is already in the payload (line " +
-                      std::to_string((*entries)[i].line) + ")");
-                ok = false;
-            }
+        auto known = targets.emplace(Lower(target), line);
+        if (!known.second) {
+            Error(where + "\"" + e.dir + "\\" + e.name + "\" is already in the payload (line " +
+                  std::to_string(known.first->second) + ")");
+            ok = false;
         }
-        targets.push_back(key);
         entries->push_back(e);
     }
     if (ok && entries->empty()) {
         Error(manifest + ": names no files");
         ok = false;
-    }
-    return ok;
-}
-
-bool WriteWhole(const std::string &path, const std::vector<unsigned char> &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) {
-        Error("cannot create " + path + ": " + strerror(errno));
-        return false;
-    }
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (fclose(f) == 0) && ok;
-    if (!ok) {
-        Error("cannot write " + path);
-        remove(path.c_str());
     }
     return ok;
 }
@@ -320,39 +470,74 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     }
     if (setup.size() < padTo)
         setup.resize(size_t(padTo), 0);
-
     const uint32_t payloadOffset = uint32_t(setup.size());
-    VectorSink sink(&setup);
+
+    // Every source is there and the setup stays below 2 GB, before anything
+    // is written.
     std::string folder = FolderOf(manifest);
-    uint64_t dataBytes = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry &e = entries[i];
-        std::vector<unsigned char> data;
-        if (!ReadFile(folder + e.source, &data))
+    std::vector<uint32_t> sizes;
+    uint64_t total = setup.size() + PAYLOAD_CB_TRAILER, dataBytes = 0;
+    for (const Entry &e : entries) {
+        std::error_code ec;
+        uint64_t size = std::filesystem::file_size(folder + e.source, ec);
+        if (ec) {
+            Error("cannot open " + folder + e.source + ": " + ec.message());
             return 1;
-        if (setup.size() + data.size() + 2 * PAYLOAD_CCH_TEXT + 64 > kMaxSetupSize) {
+        }
+        total += PAYLOAD_CB_MIN_RECORD + e.name.size() + e.dir.size() + size;
+        if (total > kMaxSetupSize) {
             Error(manifest + ":" + std::to_string(e.line) + ": the setup would pass 2 GB");
             return 1;
         }
-        WritePayloadRecord(&sink, e.name.c_str(), e.dir.c_str(), data.data(), uint32_t(data.size()),
-                           i + 1 < entries.size() ? 1 : 0);
-        dataBytes += data.size();
+        sizes.push_back(uint32_t(size));
+        dataBytes += size;
     }
-    WritePayloadTrailer(&sink, payloadOffset);
+
+    // Written beside the setup, read back, and only then put in its place.
+    std::string temp = out + ".tmp";
+    OutFile file;
+    if (!file.Create(temp)) {
+        Error("cannot create " + temp + ": " + strerror(errno));
+        return 1;
+    }
+    bool ok = file.Write(setup.data(), uint32_t(setup.size()));
+    for (size_t i = 0; i < entries.size() && ok; ++i) {
+        const Entry &e = entries[i];
+        const uint8_t cMore = i + 1 < entries.size() ? 1 : 0;
+        ok = WritePayloadRecordHead(&file, e.name.c_str(), e.dir.c_str(), sizes[i]);
+        if (ok && !file.Append(folder + e.source, sizes[i])) {
+            Error("cannot copy " + std::to_string(sizes[i]) + " bytes of " + folder + e.source + " into " + temp +
+                  ": " + strerror(errno));
+            file.Close();
+            remove(temp.c_str());
+            return 1;
+        }
+        ok = ok && file.Write(&cMore, 1);
+    }
+    ok = ok && WritePayloadTrailer(&file, payloadOffset);
+    if (!file.Close() || !ok) {
+        Error("cannot write " + temp);
+        remove(temp.c_str());
+        return 1;
+    }
 
     // What goes out must read back as written.
     std::vector<Record> records;
-    uint32_t offset = 0;
+    uint32_t offset = 0, size = 0;
     uint64_t checkedBytes = 0;
-    if (!CheckSetup(out, setup, &records, &offset, &checkedBytes) || records.size() != entries.size() ||
-        offset != payloadOffset || checkedBytes != dataBytes) {
+    int fd = OpenSized(temp, &size);
+    if (fd >= 0) {
+        FileSource source(fd, size);
+        ok = CheckSetup(out, &source, &records, &offset, &checkedBytes) && records.size() == entries.size() &&
+             offset == payloadOffset && checkedBytes == dataBytes && size == total;
+        close(fd);
+    }
+    if (fd < 0 || !ok) {
         Error(out + ": not written: the packed setup does not read back as packed");
+        remove(temp.c_str());
         return 1;
     }
 
-    std::string temp = out + ".tmp";
-    if (!WriteWhole(temp, setup))
-        return 1;
     remove(out.c_str());
     if (rename(temp.c_str(), out.c_str()) != 0) {
         Error("cannot rename " + temp + " to " + out + ": " + strerror(errno));

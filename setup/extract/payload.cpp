@@ -98,10 +98,15 @@ static bool WriteText(ByteSink *pSink, const char *psz)
     return WriteCount(pSink, cb) && (cb == 0 || pSink->Write(psz, cb));
 }
 
+bool WritePayloadRecordHead(ByteSink *pSink, const char *pszName, const char *pszDir, uint32_t cbData)
+{
+    return WriteText(pSink, pszName) && WriteText(pSink, pszDir) && WriteCount(pSink, cbData);
+}
+
 bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir,
                         const void *pvData, uint32_t cbData, uint8_t cMore)
 {
-    return WriteText(pSink, pszName) && WriteText(pSink, pszDir) && WriteCount(pSink, cbData)
+    return WritePayloadRecordHead(pSink, pszName, pszDir, cbData)
            && (cbData == 0 || pSink->Write(pvData, cbData)) && pSink->Write(&cMore, 1);
 }
 

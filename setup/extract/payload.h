@@ -97,6 +97,9 @@ struct PayloadChain {
  */
 bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain *pChain = nullptr);
 
+/* Writes what comes before a record's data: the name, the directory and
+   cbData, each with its count. The data and cMore follow. */
+bool WritePayloadRecordHead(ByteSink *pSink, const char *pszName, const char *pszDir, uint32_t cbData);
 /* Writes one record with that cMore (1, or 0 on the last). */
 bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir,
                         const void *pvData, uint32_t cbData, uint8_t cMore);
