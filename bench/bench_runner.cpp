@@ -1,0 +1,212 @@
+// The Windows side of scripts/bench, run under Wine. One measurement per run,
+// printed as key=value lines; scripts/bench repeats and interleaves them.
+//
+//   bench_runner copy MANIFEST DEST
+//       copies the manifest's files, file by file with CopyFileA, to
+//       DEST\directory\name (each directory created once, when first met);
+//       the time covers the directories and the copies, not the manifest.
+//   bench_runner extract SETUP DESKTOPDIR REPORT
+//       starts SETUP (bench_extract.exe with a payload) and samples its
+//       memory from outside every millisecond until it ends.
+//   bench_runner startup EXE CLASS
+//       starts EXE shown normally and times process start to the first time
+//       its thread waits for input (WaitForInputIdle): by then the program
+//       has created, shown and painted its window (UpdateWindow) and
+//       handled what it posted itself. Then checks that a visible window
+//       of CLASS is up with nothing left to paint, and ends the program.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now()
+{
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return double(t.QuadPart) / double(f.QuadPart);
+}
+
+int Fail(const std::string &what)
+{
+    fprintf(stderr, "bench_runner: %s (error %lu)\n", what.c_str(), GetLastError());
+    return 1;
+}
+
+void CreateTree(const std::string &path)
+{
+    for (size_t i = 1; i < path.size(); ++i)
+        if (path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), NULL);
+    CreateDirectoryA(path.c_str(), NULL);
+}
+
+int Copy(const std::string &manifest, const std::string &dest)
+{
+    FILE *f = fopen(manifest.c_str(), "rb");
+    if (!f)
+        return Fail("cannot open " + manifest);
+    std::string folder = manifest.substr(0, manifest.find_last_of("\\/") + 1);
+    struct Entry {
+        std::string source, dir, target;
+    };
+    std::vector<Entry> entries;
+    char line[4096];
+    while (fgets(line, sizeof line, f)) {
+        std::string s(line);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+            s.pop_back();
+        if (s.empty() || s[0] == '#')
+            continue;
+        size_t t1 = s.find('\t'), t2 = s.find('\t', t1 + 1);
+        if (t1 == std::string::npos || t2 == std::string::npos)
+            return Fail("bad manifest line: " + s);
+        Entry e{folder + s.substr(0, t1), s.substr(t1 + 1, t2 - t1 - 1), ""};
+        for (char &c : e.source)
+            if (c == '/')
+                c = '\\';
+        e.dir = e.dir == "." ? dest : dest + "\\" + e.dir;
+        e.target = e.dir + "\\" + s.substr(t2 + 1);
+        entries.push_back(e);
+    }
+    fclose(f);
+
+    double t0 = Now();
+    std::set<std::string> made;
+    unsigned long long bytes = 0;
+    for (const Entry &e : entries) {
+        if (made.insert(e.dir).second)
+            CreateTree(e.dir);
+        if (!CopyFileA(e.source.c_str(), e.target.c_str(), FALSE))
+            return Fail("CopyFileA " + e.source + " -> " + e.target);
+    }
+    double t1 = Now();
+    for (const Entry &e : entries) {
+        WIN32_FILE_ATTRIBUTE_DATA fad;
+        if (GetFileAttributesExA(e.target.c_str(), GetFileExInfoStandard, &fad))
+            bytes += (unsigned long long)fad.nFileSizeHigh << 32 | fad.nFileSizeLow;
+    }
+    printf("files=%zu\nbytes=%llu\nseconds=%.6f\n", entries.size(), bytes, t1 - t0);
+    return 0;
+}
+
+int Extract(const std::string &setup, const std::string &desktop, const std::string &report)
+{
+    SetEnvironmentVariableA("SETUP_BENCH_DESKTOP_DIR", desktop.c_str());
+    SetEnvironmentVariableA("SETUP_BENCH_REPORT", report.c_str());
+    DeleteFileA(report.c_str());
+    std::string cmd = "\"" + setup + "\"";
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string dir = setup.substr(0, setup.find_last_of('\\'));
+    if (!CreateProcessA(setup.c_str(), buf.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
+        return Fail("cannot start " + setup);
+    CloseHandle(pi.hThread);
+    // Private bytes (under Wine: the process's anonymous resident memory)
+    // and the working set, sampled until the process has ended.
+    SIZE_T peakPrivate = 0, peakWorkingSet = 0;
+    unsigned samples = 0;
+    do {
+        PROCESS_MEMORY_COUNTERS_EX pmc = {};
+        pmc.cb = sizeof pmc;
+        if (GetProcessMemoryInfo(pi.hProcess, (PROCESS_MEMORY_COUNTERS *)&pmc, sizeof pmc)) {
+            ++samples;
+            SIZE_T priv = pmc.PrivateUsage > pmc.PagefileUsage ? pmc.PrivateUsage : pmc.PagefileUsage;
+            if (priv > peakPrivate)
+                peakPrivate = priv;
+            if (pmc.PeakWorkingSetSize > peakWorkingSet)
+                peakWorkingSet = pmc.PeakWorkingSetSize;
+        }
+    } while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    printf("exit=%lu\nsamples=%u\nprivate_peak_sampled=%llu\nworking_set_peak=%llu\n", code, samples,
+           (unsigned long long)peakPrivate, (unsigned long long)peakWorkingSet);
+    FILE *f = fopen(report.c_str(), "rb");
+    if (!f)
+        return Fail("no report from " + setup);
+    char line[256];
+    while (fgets(line, sizeof line, f))
+        fputs(line, stdout);
+    fclose(f);
+    return code == 0 ? 0 : 1;
+}
+
+struct Find {
+    DWORD pid;
+    const char *cls;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lParam)
+{
+    Find *find = reinterpret_cast<Find *>(lParam);
+    DWORD pid = 0;
+    char cls[256];
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == find->pid && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof cls) &&
+        strcmp(cls, find->cls) == 0) {
+        find->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int Startup(const std::string &exe, const std::string &cls)
+{
+    std::string cmd = "\"" + exe + "\"";
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi = {};
+    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    double t0 = Now();
+    if (!CreateProcessA(exe.c_str(), buf.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
+        return Fail("cannot start " + exe);
+    DWORD idle = WaitForInputIdle(pi.hProcess, 20000);
+    double t1 = Now();
+    Find find = {pi.dwProcessId, cls.c_str(), NULL};
+    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&find));
+    // Painted: nothing of the window is left to paint.
+    bool painted = find.found && !GetUpdateRect(find.found, NULL, FALSE);
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (idle != 0)
+        return Fail("WaitForInputIdle " + exe);
+    if (!find.found)
+        return Fail("no visible " + cls + " window when " + exe + " went idle");
+    if (!painted)
+        return Fail("the " + cls + " window of " + exe + " was not painted yet when it went idle");
+    printf("ms=%.3f\n", (t1 - t0) * 1000.0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> a(argv + 1, argv + argc);
+    if (a.size() == 3 && a[0] == "copy")
+        return Copy(a[1], a[2]);
+    if (a.size() == 4 && a[0] == "extract")
+        return Extract(a[1], a[2], a[3]);
+    if (a.size() == 3 && a[0] == "startup")
+        return Startup(a[1], a[2]);
+    fputs("usage: bench_runner copy MANIFEST DEST | extract SETUP DESKTOPDIR REPORT | startup EXE CLASS\n", stderr);
+    return 2;
+}

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Prints the table of scripts/bench from its results file ("key value" lines,
+one per measurement): medians, spreads, ratios against the yardsticks, targets.
+Exit status 0 whether or not a target is missed (the table says so)."""
+import argparse
+import statistics
+import sys
+
+MB = 1e6
+MIB = 1 << 20
+SIZE_LIMIT = 231936
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("results")
+    ap.add_argument("--bytes", type=int, required=True, help="payload data bytes")
+    ap.add_argument("--largest", type=int, required=True, help="largest file of the payload")
+    ap.add_argument("--files", type=int, required=True)
+    args = ap.parse_args()
+
+    values = {}
+    with open(args.results) as f:
+        for line in f:
+            key, _, value = line.strip().partition(" ")
+            if value:
+                values.setdefault(key, []).append(float(value))
+
+    def med(key):
+        return statistics.median(values[key])
+
+    def spread(key, fmt):
+        v = values[key]
+        return "%s-%s" % (fmt(min(v)), fmt(max(v)))
+
+    rows = []
+
+    def row(figure, measured, spread_text, yardstick, ratio, target, ok):
+        rows.append((figure, measured, spread_text, yardstick, ratio, target, "pass" if ok else "MISS"))
+
+    def mbps(seconds):
+        return "%.0f MB/s" % (args.bytes / seconds / MB)
+
+    # Throughput: data bytes per second, so the ratio is copy time / extraction time.
+    ext, cp = med("extract"), med("copy")
+    ratio = cp / ext
+    row("Extraction throughput (Wine)",
+        "%s (%.2f s)" % (mbps(ext), ext), spread("extract", lambda s: "%.2f s" % s),
+        "CopyFileA %s (%.2f s; %s)" % (mbps(cp), cp, spread("copy", lambda s: "%.2f" % s)),
+        "%.2fx" % ratio, ">= 0.90x", ratio >= 0.9)
+
+    budget = args.largest + 4 * MIB
+    priv = max(values["private_growth"])
+    row("Peak memory while extracting",
+        "%.1f MiB private" % (priv / MIB), "%.1f-%.1f MiB" % (min(values["private_growth"]) / MIB, priv / MIB),
+        "largest record %.1f MiB; after: %+.2f MiB" % (args.largest / MIB, max(values["private_left"]) / MIB),
+        "", "<= %.1f MiB" % (budget / MIB), priv <= budget)
+
+    su, sw = med("startup_setup"), med("startup_window")
+    ratio = su / sw
+    row("Start-up to first paint (Wine)",
+        "%.0f ms" % su, spread("startup_setup", lambda s: "%.0f" % s) + " ms",
+        "minimal window %.0f ms (%s ms)" % (sw, spread("startup_window", lambda s: "%.0f" % s)),
+        "%.2fx" % ratio, "<= 1.50x", ratio <= 1.5)
+
+    pk, ct = med("pack"), med("cat")
+    ratio = ct / pk
+    row("Packaging (setuppack pack)",
+        "%s (%.2f s)" % (mbps(pk), pk), spread("pack", lambda s: "%.2f s" % s),
+        "cat %s (%.2f s; %s)" % (mbps(ct), ct, spread("cat", lambda s: "%.2f" % s)),
+        "%.2fx" % ratio, ">= 0.80x", ratio >= 0.8)
+
+    s32, s64 = int(values["size32"][0]), int(values["size64"][0])
+    row("Program size, 32-bit setup-image.exe", "%d bytes" % s32, "", "64-bit: %d bytes" % s64,
+        "", "<= %d" % SIZE_LIMIT, s32 <= SIZE_LIMIT)
+
+    head = ("Figure", "Median", "Spread (min-max)", "Yardstick, same run", "Ratio", "Target", "Result")
+    widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
+    line = "  ".join("%-*s" % (w, h) for w, h in zip(widths, head))
+    print("Payload: %d files, %.1f MB, largest file %.1f MiB; %d runs of each timing" %
+          (args.files, args.bytes / MB, args.largest / MIB, len(values["extract"])))
+    print(line)
+    print("-" * len(line))
+    for r in rows:
+        print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
