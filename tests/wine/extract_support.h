@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,30 +31,6 @@ public:
 private:
     Bytes *out_;
 };
-
-// Every file and directory below root, relative, directories ending in '\'.
-inline std::set<std::string> Tree(const std::string &root, const std::string &prefix = "")
-{
-    std::set<std::string> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found.insert(prefix + name + "\\");
-            for (const std::string &s : Tree(root + "\\" + name, prefix + name + "\\"))
-                found.insert(s);
-        } else {
-            found.insert(prefix + name);
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return found;
-}
 
 struct Outcome {
     DWORD exitCode = 999;   // 999: still running after the wait (then killed)
