@@ -206,7 +206,7 @@ TEST(DamagedSetup, EveryCutAndInvertedLengthEndsInAReportAndWritesNothingOutside
             ADD_FAILURE() << kind << ": exit code " << out.exitCode << ", box \"" << out.box.text << "\"";
             ++failures;
         }
-        ++outcomes[kind];
+        ++outcomes[(c.what.compare(0, 4, "cut ") == 0 ? "cut short:   " : "inverted:    ") + kind];
 
         // Nothing new or gone outside the desktop directory.
         std::set<std::string> now;
@@ -238,7 +238,7 @@ TEST(DamagedSetup, EveryCutAndInvertedLengthEndsInAReportAndWritesNothingOutside
     printf("damaged setups: %zu cases: %d step reports, %d consistency reports, %d other, %d disagreements\n",
            cases.size(), reports, consistency, failures, mismatches);
     for (const auto &kv : outcomes)
-        printf("  %-30s %d\n", kv.first.c_str(), kv.second);
+        printf("  %-40s %d\n", kv.first.c_str(), kv.second);
 }
 
 }  // namespace

@@ -107,11 +107,11 @@ protected:
         return sz;
     }
     // A fresh device with nothing on it.
-    void FreshDevice(const std::string &extra = "")
+    void FreshDevice()
     {
         RemoveTree(device_ / "store");
         DeleteFileA((device_ / "device.log").c_str());
-        Device("SH3", 4000000, extra);
+        Device("SH3", 4000000);
     }
 
     // An install that must end in exactly these messages (caption, text).
