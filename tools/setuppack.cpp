@@ -300,6 +300,10 @@ bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record>
         else if (scan.dwOffset > size - PAYLOAD_CB_TRAILER)
             Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) +
                   " lies past the records' end (file size " + std::to_string(size) + ")");
+        else if (scan.chain.fEnded)
+            Error(path + ": damaged: " + std::to_string(size - PAYLOAD_CB_TRAILER - scan.chain.dwEnd) +
+                  " bytes lie between the last record (ending at offset " + std::to_string(scan.chain.dwEnd) +
+                  ") and the trailer, and are no whole records");
         else
             Error(path + ": damaged: record " + std::to_string(scan.chain.cRecords) + " at offset " +
                   std::to_string(scan.chain.dwBadRecord) + " runs past the trailer at offset " +

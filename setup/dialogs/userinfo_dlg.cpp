@@ -62,6 +62,21 @@ static INT_PTR OnUserInfoCommand(HWND hDlg, int idControl)
     }
 }
 
+// The picture control loaded its bitmap from the template. Windows' static
+// control deletes such a bitmap with the control, Wine's never does, so every
+// Install would leave one behind there. Taking the bitmap out of the control
+// hands it to us on both (the control then deletes nothing), and we delete it.
+static void FreePicture(HWND hDlg)
+{
+    for (HWND hwnd = GetWindow(hDlg, GW_CHILD); hwnd != NULL; hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        HGDIOBJ hbm = reinterpret_cast<HGDIOBJ>(SendMessageA(hwnd, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (hbm != NULL)
+            DeleteObject(hbm);
+    }
+}
+
 INT_PTR CALLBACK UserInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 {
     switch (uMsg) {
@@ -70,6 +85,9 @@ INT_PTR CALLBACK UserInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
         return TRUE;
     case WM_COMMAND:
         return OnUserInfoCommand(hDlg, LOWORD(wParam));
+    case WM_DESTROY:
+        FreePicture(hDlg);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -51,8 +51,8 @@ uint32_t ReadPayloadText(ByteSource *pSource, char *psz, uint32_t cb)
 
 bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain *pChain)
 {
-    PayloadChain chain = {0, dwOffset, dwOffset};
-    bool fInside = false;
+    PayloadChain chain = {0, dwOffset, dwOffset, false};
+    bool fWhole = false;
     uint32_t cbFile = pSource->Size();
     if (cbFile >= PAYLOAD_CB_TAIL) {
         // 64-bit positions: counts near 4 GB must not wrap around.
@@ -60,6 +60,10 @@ bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain
         uint64_t qwPos = dwOffset;
         for (;;) {
             chain.dwBadRecord = uint32_t(qwPos);
+            if (chain.fEnded && qwPos == qwTrailer) {
+                fWhole = true;
+                break;
+            }
             bool fFits = true;
             for (int iCount = 0; iCount < 3 && fFits; ++iCount) {
                 uint32_t cb = 0;
@@ -74,16 +78,15 @@ bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain
                 break;
             ++qwPos;
             ++chain.cRecords;
-            chain.dwEnd = uint32_t(qwPos);
-            if (cMore != 1) {
-                fInside = true;
-                break;
+            if (!chain.fEnded) {
+                chain.dwEnd = uint32_t(qwPos);
+                chain.fEnded = cMore != 1;
             }
         }
     }
     if (pChain != nullptr)
         *pChain = chain;
-    return pSource->SeekTo(dwOffset) && fInside;
+    return pSource->SeekTo(dwOffset) && fWhole;
 }
 
 static bool WriteCount(ByteSink *pSink, uint32_t dw)

@@ -84,16 +84,20 @@ uint32_t ReadPayloadText(ByteSource *pSource, char *psz, uint32_t cb);
 
 /* The record chain as the pre-walk found it. */
 struct PayloadChain {
-    uint32_t cRecords;     /* records that lie wholly inside */
-    uint32_t dwEnd;        /* just past the last one (after its cMore) */
+    uint32_t cRecords;     /* records that lie wholly inside, up to the trailer */
+    uint32_t dwEnd;        /* just past the record that ends the payload */
     uint32_t dwBadRecord;  /* where the first record that does not fit starts */
+    bool fEnded;           /* a record with a cMore other than 1 was found */
 };
 
 /*
  * Walks the records from dwOffset over their counts only, seeking over texts
- * and data, up to the first cMore other than 1, and confirms that every
- * record lies inside the file before the trailer. Leaves the source at
- * dwOffset. True when the whole chain is inside.
+ * and data, and confirms that they lie back to back inside the file up to
+ * exactly the trailer, and that one of them ends the payload (a cMore other
+ * than 1; the records after it are walked, not read). A length field that is
+ * damaged throws the walk off the records: it runs past the trailer or misses
+ * it, even when a stray byte taken for cMore would have ended the payload
+ * early. Leaves the source at dwOffset. True when the whole chain is inside.
  */
 bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain *pChain = nullptr);
 

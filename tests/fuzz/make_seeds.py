@@ -37,6 +37,10 @@ SEEDS = {
     "truncated": setup([("qARNEL.htc", ".", b"<HTML>help</HTML>")])[:-9],
     "no-mark": setup([("a.txt", ".", b"A")])[:-5] + b"\x01" + struct.pack("<I", len(IMAGE)),
     "offset-past-end": setup([("a.txt", ".", b"A")])[:-4] + struct.pack("<I", 4000),
+    # A damaged length: the byte then read as cMore ends the payload early.
+    "short-data": (IMAGE + struct.pack("<I", 5) + b"a.txt" + struct.pack("<I", 1) + b"." + struct.pack("<I", 1) +
+                   b"AB\x01" + record("b.txt", ".", b"B", 0) + struct.pack("<I", len(IMAGE))),
+    "gap": setup([("a.txt", ".", b"A")])[:-4] + b"xy\x00\x00" + struct.pack("<I", len(IMAGE)),
     "paths-dot": b"books\\.\\film\nfilm01.htm",
     "paths-device": b"books\\aux\ncon.txt",
     "paths-up": b"books/../..\nx",

@@ -215,6 +215,35 @@ TEST(PayloadFormat, CountsPointingPastTheTrailerAreDamageBeforeAnyRecord)
     EXPECT_EQ(Scan(good).scan.result, PAYLOAD_COMPLETE);
 }
 
+TEST(PayloadFormat, AChainThatMissesTheTrailerIsDamageEvenWhenAStrayByteEndsIt)
+{
+    // A damaged cbData moves the reader off the records: the byte it then
+    // takes for cMore may well end the payload early (a data byte, or a byte
+    // of the next record's cbName), which must not pass for a whole payload.
+    const Bytes good = MakeSetup(kThree);
+    const size_t cbData0 = 64 + 8 + kThree[0].name.size() + kThree[0].dir.size();
+    const uint32_t cb0 = uint32_t(kThree[0].data.size());
+    for (uint32_t cb : {cb0 - 1, cb0 + 1, cb0 + 4}) {
+        Bytes bad = good;
+        PutCount(&bad, cbData0, cb);
+        Scanned s = Scan(bad);
+        EXPECT_EQ(s.scan.result, PAYLOAD_DAMAGED) << cb;
+        EXPECT_TRUE(s.records.empty()) << cb;
+    }
+    // Bytes between the records and the trailer.
+    Bytes gap = good;
+    const unsigned char junk[] = {'x', 'y', 0, 0};
+    gap.insert(gap.end() - 4, junk, junk + sizeof junk);
+    EXPECT_EQ(Scan(gap).scan.result, PAYLOAD_DAMAGED);
+
+    // Records after the one that ends the payload are walked, not handed over.
+    std::vector<Rec> early = kThree;
+    early[1].more = 2;
+    Scanned s = Scan(MakeSetup(early));
+    EXPECT_EQ(s.scan.result, PAYLOAD_COMPLETE);
+    EXPECT_EQ(s.records.size(), 2u);
+}
+
 TEST(PayloadFormat, RefusedRecordsAreReportedAtTheirTargetStepAfterTheRecordsBefore)
 {
     struct Case {

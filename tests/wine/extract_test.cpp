@@ -13,6 +13,7 @@
 #include "dialogs/userinfo.h"
 #include "extract/extract.h"
 #include "extract/payload.h"
+#include "extract_support.h"
 #include "robot.h"
 #include "test_support.h"
 
@@ -20,25 +21,11 @@ using namespace testing_support;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using namespace extract_support;
 
 struct Rec {
     std::string name, dir, data;
     int more = -1;   // -1: 1 on all but the last, 0 on the last
-};
-
-class VectorSink : public ByteSink {
-public:
-    explicit VectorSink(Bytes *out) : out_(out) {}
-    bool Write(const void *pv, uint32_t cb) override
-    {
-        const unsigned char *pb = static_cast<const unsigned char *>(pv);
-        out_->insert(out_->end(), pb, pb + cb);
-        return true;
-    }
-
-private:
-    Bytes *out_;
 };
 
 // The driver program with the records and the trailer appended.
@@ -62,38 +49,6 @@ void PutCount(Bytes *b, size_t at, uint32_t v)
         (*b)[at + i] = uint8_t(v >> (8 * i));
 }
 
-// Every file and directory below root, relative, directories ending in '\'.
-std::set<std::string> Tree(const std::string &root, const std::string &prefix = "")
-{
-    std::set<std::string> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found.insert(prefix + name + "\\");
-            for (const std::string &s : Tree(root + "\\" + name, prefix + name + "\\"))
-                found.insert(s);
-        } else {
-            found.insert(prefix + name);
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return found;
-}
-
-struct Outcome {
-    DWORD exitCode = 999;
-    bool boxShown = false;
-    robot::MessageBox box;
-    std::string ownerTitle;
-    std::string report;   // "result=N\ncwd=PATH\n", written by the driver
-};
-
 class Extraction : public ::testing::Test {
 protected:
     Extraction() : desk_(tmp_ / "A\\B") {}
@@ -110,36 +65,12 @@ protected:
     // Runs the setup; presses OK on the message it shows, if any.
     Outcome Run(const std::string &desk, const USERINFO *info = nullptr)
     {
-        robot::Process::Options options;
-        options.cwd = tmp_.path();
-        options.env = {{"SETUP_TEST_DESKTOP_DIR", desk}, {"SETUP_TEST_REPORT", tmp_ / "report.txt"}};
-        DeleteFileA((tmp_ / "report.txt").c_str());
+        std::vector<std::pair<std::string, std::string>> env;
         if (info) {
             WriteBytes(tmp_ / "user.bin", info, sizeof *info);
-            options.env.push_back({"SETUP_TEST_USERINFO", tmp_ / "user.bin"});
+            env.push_back({"SETUP_TEST_USERINFO", tmp_ / "user.bin"});
         }
-        robot::Process process(exe_, options);
-        Outcome out;
-        EXPECT_TRUE(process.started());
-        robot::WaitUntil(
-            [&] {
-                if (!process.Running())
-                    return true;
-                for (HWND hwnd : robot::TopLevelWindows(process.pid()))
-                    if (robot::IsMessageBox(hwnd))
-                        return true;
-                return false;
-            },
-            30000);
-        if (process.Running() && robot::WaitForMessageBox(process.pid(), &out.box, 5000)) {
-            out.boxShown = true;
-            out.ownerTitle = out.box.owner ? robot::Text(out.box.owner) : "";
-            robot::Press(out.box.hwnd, IDOK);
-        }
-        EXPECT_TRUE(process.Wait(30000, &out.exitCode));
-        if (FileExists(tmp_ / "report.txt"))
-            out.report = ReadText(tmp_ / "report.txt");
-        return out;
+        return RunExtraction(exe_, tmp_.path(), desk, env);
     }
 
     // A run that must end in "Failed step N, Error code is E".

@@ -257,20 +257,31 @@ namespace {
 // The marker travels through the window's queue behind everything posted
 // before it; robot_hook.dll, hooked into the window's thread, signals an
 // event when the thread fetches it.
-bool DrainOnce(HWND hwnd, DWORD ms)
+// Hooks robot_hook.dll into the window's thread, or NULL.
+HHOOK HookThreadOf(HWND hwnd)
 {
     DWORD tid = GetWindowThreadProcessId(hwnd, NULL);
     static HMODULE hookModule = LoadLibraryA("robot_hook.dll");
     static HOOKPROC hookProc =
         hookModule ? reinterpret_cast<HOOKPROC>(GetProcAddress(hookModule, "RobotGetMessageHook")) : nullptr;
     if (!tid || !hookProc)
-        return false;
-    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, hookProc, hookModule, tid);
+        return NULL;
+    return SetWindowsHookExA(WH_GETMESSAGE, hookProc, hookModule, tid);
+}
+
+unsigned long long NextMarker()
+{
+    static unsigned long long sequence = GetCurrentProcessId() * 1000000ull;
+    return ++sequence;
+}
+
+bool DrainOnce(HWND hwnd, DWORD ms)
+{
+    HHOOK hook = HookThreadOf(hwnd);
     if (!hook)
         return false;
     static UINT marker = RegisterWindowMessageA("robot-drain-marker");
-    static unsigned long long sequence = GetCurrentProcessId() * 1000000ull;
-    unsigned long long n = ++sequence;
+    unsigned long long n = NextMarker();
     char name[64];
     snprintf(name, sizeof name, "robot-drain-%llu", n);
     HANDLE event = CreateEventA(NULL, TRUE, FALSE, name);
@@ -289,6 +300,41 @@ bool DrainOnce(HWND hwnd, DWORD ms)
 }  // namespace
 
 bool Drain(HWND hwnd, DWORD ms) { return DrainOnce(hwnd, ms) && DrainOnce(hwnd, ms); }
+
+Watcher::Watcher(HWND hwnd) : hwnd_(hwnd), hook_(HookThreadOf(hwnd)) {}
+
+Watcher::~Watcher()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+}
+
+bool Watcher::Take(Census *census, DWORD ms)
+{
+    static UINT marker = RegisterWindowMessageA("robot-census-marker");
+    unsigned long long n = NextMarker();
+    char name[64];
+    snprintf(name, sizeof name, "robot-census-%llu", n);
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(Census), name);
+    snprintf(name, sizeof name, "robot-census-%llu-done", n);
+    HANDLE event = CreateEventA(NULL, TRUE, FALSE, name);
+    bool taken = false;
+    if (hook_ && mapping && event && PostMessageA(hwnd_, marker, WPARAM(n), 0)
+        && WaitUntil([&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0 || !IsWindow(hwnd_); }, ms)
+        && WaitForSingleObject(event, 0) == WAIT_OBJECT_0) {
+        const Census *view = static_cast<const Census *>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(Census)));
+        if (view) {
+            *census = *view;
+            UnmapViewOfFile(view);
+            taken = true;
+        }
+    }
+    if (event)
+        CloseHandle(event);
+    if (mapping)
+        CloseHandle(mapping);
+    return taken;
+}
 
 void PostKey(HWND hwnd, UINT vk)
 {

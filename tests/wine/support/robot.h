@@ -122,6 +122,41 @@ HWND FocusOf(HWND hwnd);
 // window's process first (for messages that the system does not marshal).
 LRESULT SendWithText(HWND hwnd, UINT msg, WPARAM wParam, const std::string &text);
 
+// ---- What another process holds ----
+
+// Counted inside the process by robot_hook.dll. Under Wine GetGuiResources
+// is a stub (0, error 120) and GetProcessMemoryInfo leaves PrivateUsage at 0,
+// so the counts are taken by walking the handle tables and the address space;
+// what the system itself answers is kept beside them.
+struct Census {
+    UINT64 gdiObjects;      // live GDI handles (stock objects included)
+    UINT64 gdiByType[16];   // the same by GetObjectType (OBJ_PEN 1 ... OBJ_COLORSPACE 14)
+    UINT64 windows;         // windows of the process, children and hidden ones included
+    UINT64 menus, icons, accelerators;   // the other USER objects
+    UINT64 privateCommit;   // committed private memory (VirtualQuery over the address space)
+    UINT64 pagefileUsage;   // GetProcessMemoryInfo: the private memory (Wine: anonymous resident)
+    UINT64 privateUsage;    // GetProcessMemoryInfo's PrivateUsage as answered
+    UINT64 guiGdi, guiUser, guiError;   // GetGuiResources and its last error
+    UINT64 paints;          // WM_PAINT fetched by the window's thread while watched
+    UINT64 UserObjects() const { return windows + menus + icons + accelerators; }
+};
+
+// Keeps robot_hook.dll hooked into the window's thread while it lives, so
+// that it counts paints; Take() has it count what the process holds.
+class Watcher {
+public:
+    explicit Watcher(HWND hwnd);
+    ~Watcher();
+    Watcher(const Watcher &) = delete;
+    Watcher &operator=(const Watcher &) = delete;
+    bool watching() const { return hook_ != NULL; }
+    bool Take(Census *census, DWORD ms = 30000);
+
+private:
+    HWND hwnd_;
+    HHOOK hook_ = NULL;
+};
+
 // ---- Pixels ----
 
 // 24-bit picture of a window's client area as it stands on the screen.

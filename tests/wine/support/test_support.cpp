@@ -73,6 +73,29 @@ void RemoveTree(const std::string &path)
     RemoveDirectoryA(path.c_str());
 }
 
+std::set<std::string> Tree(const std::string &root, const std::string &prefix)
+{
+    std::set<std::string> found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found.insert(prefix + name + "\\");
+            for (const std::string &s : Tree(root + "\\" + name, prefix + name + "\\"))
+                found.insert(s);
+        } else {
+            found.insert(prefix + name);
+        }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return found;
+}
+
 bool FileExists(const std::string &path)
 {
     DWORD attr = GetFileAttributesA(path.c_str());

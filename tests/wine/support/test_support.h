@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ private:
 };
 
 void RemoveTree(const std::string &path);
+// Every file and directory below root, relative, directories ending in '\'.
+std::set<std::string> Tree(const std::string &root, const std::string &prefix = "");
 bool FileExists(const std::string &path);
 bool DirExists(const std::string &path);
 std::vector<unsigned char> ReadBytes(const std::string &path);
