@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "extract/payload.h"
+#include "vector_sink.h"
 #include "extract/payload_path.h"
 
 namespace {
@@ -66,19 +67,6 @@ struct Record {
     std::string name, dir, data;
 };
 
-class VectorSink : public ByteSink {
-public:
-    explicit VectorSink(std::vector<unsigned char> *out) : out_(out) {}
-    bool Write(const void *pv, uint32_t cb) override
-    {
-        const unsigned char *pb = static_cast<const unsigned char *>(pv);
-        out_->insert(out_->end(), pb, pb + cb);
-        return true;
-    }
-
-private:
-    std::vector<unsigned char> *out_;
-};
 
 bool Take(void *context, const PayloadRecordInfo *info, ByteSource *source)
 {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks that a program imports the device libraries' functions by their
+# Checks that the program imports the device libraries' functions by their
 # undecorated names: exactly the six loader functions from ppcload.dll and
 # PegCreateProcess from rapi.dll (a decorated name such as Load_Init@0 would
 # not be found in the real libraries and the program would not start).

@@ -8,25 +8,12 @@
 #include <vector>
 
 #include "extract/payload.h"
+#include "vector_sink.h"
 #include "extract/payload_path.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
-class VectorSink : public ByteSink {
-public:
-    explicit VectorSink(Bytes *out) : out_(out) {}
-    bool Write(const void *pv, uint32_t cb) override
-    {
-        const unsigned char *pb = static_cast<const unsigned char *>(pv);
-        out_->insert(out_->end(), pb, pb + cb);
-        return true;
-    }
-
-private:
-    Bytes *out_;
-};
 
 struct Rec {
     std::string name, dir, data;

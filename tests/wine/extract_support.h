@@ -11,26 +11,13 @@
 #include <vector>
 
 #include "extract/payload.h"
+#include "vector_sink.h"
 #include "robot.h"
 #include "test_support.h"
 
 namespace extract_support {
 
-using Bytes = std::vector<unsigned char>;
 
-class VectorSink : public ByteSink {
-public:
-    explicit VectorSink(Bytes *out) : out_(out) {}
-    bool Write(const void *pv, uint32_t cb) override
-    {
-        const unsigned char *pb = static_cast<const unsigned char *>(pv);
-        out_->insert(out_->end(), pb, pb + cb);
-        return true;
-    }
-
-private:
-    Bytes *out_;
-};
 
 struct Outcome {
     DWORD exitCode = 999;   // 999: still running after the wait (then killed)
