@@ -377,18 +377,9 @@ TEST_F(Extraction, TheSampleDistributionComesOutByteForByte)
     EXPECT_LE(ReadBytes(BuildFile("setup-image.exe")).size(), 231936u);
 
     // The manifest's records, in its order, with its files' bytes.
-    std::string manifest = ReadText(SourceFile("dist/manifest.txt"));
     std::vector<std::pair<std::string, Rec>> expected;   // source, record
-    size_t pos = 0;
-    while (pos < manifest.size()) {
-        size_t nl = manifest.find('\n', pos);
-        std::string line = manifest.substr(pos, nl - pos);
-        pos = nl == std::string::npos ? manifest.size() : nl + 1;
-        if (line.empty() || line[0] == '#')
-            continue;
-        size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-        expected.push_back({line.substr(0, t1), {line.substr(t2 + 1), line.substr(t1 + 1, t2 - t1 - 1), ""}});
-    }
+    for (const DistRecord &r : DistManifest())
+        expected.push_back({r.source, {r.name, r.dir, ""}});
     ASSERT_EQ(recs.size(), 36u);
     ASSERT_EQ(expected.size(), recs.size());
     for (size_t i = 0; i < recs.size(); ++i) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,26 +29,6 @@ struct Books {
 struct Step {   // one message box as the user met it
     std::string caption, text;
 };
-
-// The payload as the manifest lists it: source (relative to dist/), directory, name.
-struct Record {
-    std::string source, dir, name;
-};
-
-inline std::vector<Record> Manifest()
-{
-    std::vector<Record> records;
-    std::istringstream in(ReadText(SourceFile("dist/manifest.txt")));
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-        records.push_back({line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1)});
-    }
-    return records;
-}
 
 class Install : public ui::SetupApp {
 protected:
@@ -112,7 +91,7 @@ protected:
     void ExpectInstalled(const std::string &cpu, const Books &books)
     {
         // The payload on the desktop, byte for byte, and the copies beside it.
-        for (const Record &r : Manifest()) {
+        for (const DistRecord &r : DistManifest()) {
             std::string target = desktopDir_ + (r.dir == "." ? "" : "\\" + r.dir) + "\\" + r.name;
             EXPECT_EQ(ReadBytes(target), ReadBytes(SourceFile("dist/" + r.source))) << target;
         }

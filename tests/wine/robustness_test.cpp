@@ -267,7 +267,7 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
     EXPECT_NE(box.text.find("File: ..\\setup"), std::string::npos) << box.text;
     robot::Press(box.hwnd, IDOK);
     EXPECT_EQ(ExitCode(), 3u);
-    for (const Record &r : Manifest()) {
+    for (const DistRecord &r : DistManifest()) {
         std::string target = desktopDir_ + (r.dir == "." ? "" : "\\" + r.dir) + "\\" + r.name;
         EXPECT_EQ(ReadBytes(target), ReadBytes(SourceFile("dist/" + r.source))) << target;
     }

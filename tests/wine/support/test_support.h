@@ -18,6 +18,13 @@ std::string BuildFile(const std::string &name);
 std::string SourceDir();
 std::string SourceFile(const std::string &relative);   // forward slashes allowed
 
+// The sample distribution's payload as dist/manifest.txt lists it, in its
+// order: source file (relative to dist/), directory in the payload, name.
+struct DistRecord {
+    std::string source, dir, name;
+};
+std::vector<DistRecord> DistManifest();
+
 // A fresh, empty directory below the temp folder; removed with everything in
 // it when the object goes away.
 class TempDir {
