@@ -1,17 +1,30 @@
 # Sourced by the scripts. wine_env_start sets up what the Windows programs of
-# the 64-bit build need to run: an X display, the project's private Wine
-# prefix (created once, inside the build tree), a persistent wineserver so
-# that each program starts in a fraction of a second, and the virtual
-# desktop. wine_env_stop ends exactly what wine_env_start began.
+# the two builds need to run, one environment per architecture: an X display,
+# the project's private Wine prefix (created once, inside the build tree), a
+# persistent wineserver so that each program starts in a fraction of a second,
+# and the virtual desktop. wine_env_stop ends exactly what wine_env_start began.
+#
+#   x86_64  out/win64's programs: wine64, prefix out/wineprefix
+#   i686    out/win32's programs (the shipping build): 32-bit Wine under
+#           QEMU's user-mode emulator, prefix out/wineprefix32, which reports
+#           Windows NT 4.0
+#
+# scripts/lib/wine-run picks the environment by the program's machine type.
+
+# shellcheck source=deps.sh
+. "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
 
 WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver
 WINE_ENV_SCREEN=${WINE_ENV_SCREEN:-1024x768}
-_wine_env_xvfb_pid=""
+_wine_env_xvfb_pids=""
+_wine_env_prefixes=""
 
-# Settings of the prefix; bump the stamp when they change.
-_wine_env_stamp="setup-prefix-3 $WINE_ENV_SCREEN"
-_wine_env_reg() {
+# Settings of the prefixes; bump the stamp when they change (a prefix also
+# keeps the font list it was made with: the stamp makes a new one).
+_wine_env_stamp="setup-prefix-4 $WINE_ENV_SCREEN"
+_wine_env_reg() {   # _wine_env_reg ARCH
     cat <<REG
 REGEDIT4
 
@@ -31,66 +44,140 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]
 "mscoree"=""
 "mshtml"=""
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
+"Arial"="Liberation Sans"
 REG
+    # The platform the program is for; Wine takes it in 32-bit prefixes only.
+    if [ "$1" = i686 ]; then
+        printf '\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="nt40"\n'
+    fi
 }
 
-# Starts a private Xvfb on a free display number and exports DISPLAY.
-wine_env_start_xvfb() {
+_wine_env_loader() { if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE64"; fi; }
+_wine_env_prefix() { if [ "$1" = i686 ]; then echo "$2/wineprefix32"; else echo "$2/wineprefix"; fi; }
+
+# Starts a private Xvfb on a free display number; prints the display.
+_wine_env_start_xvfb() {
     local n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 "${WINE_ENV_SCREEN}x24" -nolisten tcp >/dev/null 2>&1 </dev/null &
-    _wine_env_xvfb_pid=$!
+    local pid=$!
+    _wine_env_xvfb_pids="$_wine_env_xvfb_pids $pid"
     local i=0
     while [ ! -e "/tmp/.X11-unix/X$n" ]; do
         i=$((i + 1))
-        if [ $i -gt 100 ] || ! kill -0 "$_wine_env_xvfb_pid" 2>/dev/null; then
+        if [ $i -gt 100 ] || ! kill -0 "$pid" 2>/dev/null; then
             echo "error: Xvfb did not start on :$n" >&2
             return 1
         fi
         sleep 0.1
     done
-    export DISPLAY=":$n"
+    _wine_env_display=":$n"
 }
 
-# wine_env_start OUTDIR [own-display]: the prefix lives in OUTDIR/wineprefix.
-wine_env_start() {
-    local out=$1 own_display=${2:-own-display}
-    export WINEPREFIX="$out/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ "$own_display" = own-display ] || [ -z "${DISPLAY:-}" ]; then
-        wine_env_start_xvfb || return 1
+# The 32-bit Wine runs under QEMU: say clearly when that cannot work here.
+_wine_env_check_i686() {
+    if [ ! -x "$WINE32" ]; then
+        echo "error: 32-bit Wine ($WINE32) is missing; scripts/test installs it" >&2
+        return 1
     fi
-    mkdir -p "$out"
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "Creating the Wine prefix $WINEPREFIX (once)..."
-        "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null
-        "$WINESERVER" -w
+    local major
+    major=$(setup_qemu_major 2>/dev/null || echo 0)
+    if [ "$major" -lt "${SETUP_QEMU_MIN_MAJOR:-8}" ]; then
+        echo "error: QEMU's i386 user-mode emulator is version $major here; 32-bit Wine needs 8 or later" \
+             "(older ones stop with \"failed to map the shared user data\"). scripts/test installs it." >&2
+        return 1
     fi
-    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    if [ "$(cat "$WINEPREFIX/.setup-stamp" 2>/dev/null)" != "$_wine_env_stamp" ]; then
-        _wine_env_reg > "$out/wine-settings.reg"
-        "$WINE64" regedit /S "$(echo "Z:$out/wine-settings.reg" | tr / '\\')" >/dev/null 2>&1 </dev/null
-        echo "$_wine_env_stamp" > "$WINEPREFIX/.setup-stamp"
-        # regedit has already made this session's desktop, without the
-        # settings (no virtual desktop: every hidden window then costs about
-        # 2 s). Start the session again with them.
-        "$WINESERVER" -k >/dev/null 2>&1
-        "$WINESERVER" -w
+}
+
+# _wine_env_start_arch OUTDIR DISPLAYMODE ARCH
+_wine_env_start_arch() {
+    local out=$1 mode=$2 arch=$3
+    local loader prefix var
+    loader=$(_wine_env_loader "$arch")
+    prefix=$(_wine_env_prefix "$arch" "$out")
+    if [ "$arch" = i686 ]; then var=WIN32; else var=WIN64; fi
+    [ "$arch" = i686 ] && { _wine_env_check_i686 || return 1; }
+    if [ "$mode" = own-display ] || [ -z "${DISPLAY:-}" ]; then
+        _wine_env_start_xvfb || return 1
+    else
+        _wine_env_display=$DISPLAY
+    fi
+    (
+        export WINEPREFIX="$prefix" DISPLAY="$_wine_env_display"
+        [ "$arch" = i686 ] && export WINEARCH=win32
+        # A prefix made before the settings (and fonts) it needs is made anew.
+        if [ -f "$WINEPREFIX/system.reg" ] && [ "$(cat "$WINEPREFIX/.setup-stamp" 2>/dev/null)" != "$_wine_env_stamp" ]; then
+            "$WINESERVER" -k >/dev/null 2>&1
+            rm -rf "$WINEPREFIX"
+        fi
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "Creating the $arch Wine prefix ${WINEPREFIX#"${root:-}"/} (once)..."
+            "$loader" wineboot -i >/dev/null 2>&1 </dev/null
+            "$WINESERVER" -w
+            _wine_env_reg "$arch" > "$out/wine-settings-$arch.reg"
+            "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+            # The first import into a new 32-bit prefix has been seen to go
+            # missing: check that it took, and try again.
+            local try
+            for try in 1 2 3; do
+                "$loader" regedit /S "$(echo "Z:$out/wine-settings-$arch.reg" | tr / '\\')" >/dev/null 2>&1 </dev/null
+                "$loader" reg query 'HKCU\Software\Wine\Fonts\Replacements' /v Arial >/dev/null 2>&1 </dev/null && break
+                if [ $try = 3 ]; then
+                    echo "error: the settings of the $arch Wine prefix did not take" >&2
+                    exit 1
+                fi
+                sleep 1
+            done
+            echo "$_wine_env_stamp" > "$WINEPREFIX/.setup-stamp"
+            # regedit has already made this session's desktop, without the
+            # settings (no virtual desktop: every hidden window then costs
+            # about 2 s). Start the session again with them.
+            "$WINESERVER" -k >/dev/null 2>&1
+            "$WINESERVER" -w
+        fi
         "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    fi
-    # Start the desktop and the helper services now, with their output going
-    # nowhere: whatever starts them first is whose output they keep.
-    "$WINE64" explorer /desktop=Default,"$WINE_ENV_SCREEN" >/dev/null 2>&1 </dev/null &
-    "$WINE64" cmd /c exit >/dev/null 2>&1 </dev/null
+        # Start the desktop and the helper services now, with their output
+        # going nowhere: whatever starts them first is whose output they keep.
+        "$loader" explorer /desktop=Default,"$WINE_ENV_SCREEN" >/dev/null 2>&1 </dev/null &
+        "$loader" cmd /c exit >/dev/null 2>&1 </dev/null
+    ) || return 1
+    _wine_env_prefixes="$_wine_env_prefixes $prefix"
+    export "SETUP_${var}_PREFIX=$prefix" "SETUP_${var}_DISPLAY=$_wine_env_display"
+}
+
+# wine_env_start OUTDIR [own-display|user-display] [ARCH...]
+# Architectures: x86_64, i686 (default: both). Exports SETUP_WIN64_PREFIX,
+# SETUP_WIN64_DISPLAY, SETUP_WIN32_PREFIX, SETUP_WIN32_DISPLAY for the ones
+# started, and WINEPREFIX, DISPLAY and WINE (the loader) for the first.
+wine_env_start() {
+    local out=$1 mode=${2:-own-display}
+    shift $(($# < 2 ? $# : 2))
+    local arches=("$@")
+    [ ${#arches[@]} -eq 0 ] && arches=(x86_64 i686)
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$out"
+    local arch
+    for arch in "${arches[@]}"; do
+        _wine_env_start_arch "$out" "$mode" "$arch" || return 1
+    done
+    WINE=$(_wine_env_loader "${arches[0]}")
+    export WINE WINEPREFIX DISPLAY
+    WINEPREFIX=$(_wine_env_prefix "${arches[0]}" "$out")
+    if [ "${arches[0]}" = i686 ]; then DISPLAY=$SETUP_WIN32_DISPLAY; else DISPLAY=$SETUP_WIN64_DISPLAY; fi
     return 0
 }
 
 wine_env_stop() {
-    if [ -n "${WINEPREFIX:-}" ]; then
-        "$WINESERVER" -k >/dev/null 2>&1
-    fi
-    if [ -n "$_wine_env_xvfb_pid" ]; then
-        kill "$_wine_env_xvfb_pid" 2>/dev/null
-        wait "$_wine_env_xvfb_pid" 2>/dev/null
-        _wine_env_xvfb_pid=""
-    fi
+    local prefix pid
+    for prefix in $_wine_env_prefixes; do
+        WINEPREFIX="$prefix" "$WINESERVER" -k >/dev/null 2>&1
+    done
+    _wine_env_prefixes=""
+    for pid in $_wine_env_xvfb_pids; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    _wine_env_xvfb_pids=""
 }
