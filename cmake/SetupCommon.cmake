@@ -4,6 +4,10 @@ option(SETUP_TESTS "Build the tests" ON)
 option(SETUP_SANITIZE "Native build: AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(SETUP_FUZZ "Native build: libFuzzer targets (clang only)" OFF)
 set(SETUP_PACK_TOOL "" CACHE FILEPATH "Native packaging tool used to append the payload to setup.exe")
+# Windows only: builds just the Wine tests, into this directory, where another
+# tree has built setup.exe and the device libraries. The 32-bit build makes
+# its tests that way (tests/CMakeLists.txt).
+set(SETUP_PROGRAM_DIR "" CACHE PATH "Directory of the setup.exe the Wine tests run (tests only)")
 
 if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)

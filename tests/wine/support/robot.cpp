@@ -137,23 +137,30 @@ RECT WindowRect(HWND hwnd)
     return rc;
 }
 
+namespace {
+
+struct TopLevelSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
+{
+    TopLevelSearch *search = reinterpret_cast<TopLevelSearch *>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search->pid && IsWindowVisible(hwnd))
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopLevelWindows(DWORD pid)
 {
-    struct Ctx {
-        DWORD pid;
-        std::vector<HWND> found;
-    } ctx{pid, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            Ctx *c = reinterpret_cast<Ctx *>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == c->pid && IsWindowVisible(hwnd))
-                c->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+    TopLevelSearch search{pid, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForWindow(DWORD pid, const char *cls, const char *title, DWORD ms)
