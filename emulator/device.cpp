@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include "device/guard.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,10 @@ namespace hpc {
 HMODULE g_hModule;
 
 namespace {
+
+// The exception code of a C++ throw in Microsoft's runtime, and one of our own.
+const DWORD kCppExceptionCode = 0xE06D7363;
+const DWORD kSoftwareExceptionCode = 0xE0000001;
 
 const char kDefaultSettings[] =
     "; The emulated handheld PC (see docs/device-emulator.md).\r\n"
@@ -33,6 +39,27 @@ void MakeDirs(const std::string &path)
 }
 
 }  // namespace
+
+void FaultIfArmed(const char *function)
+{
+    if (GetSetting("Faults", "FaultIn", "") != function)
+        return;
+    static int *volatile s_pNowhere = nullptr;   // the compiler cannot know it is null
+    const std::string kind = GetSetting("Faults", "FaultKind", "AccessViolation");
+    Log(std::string(function) + ": fault: " + kind);
+    if (kind == "Nested") {
+        // A loader that guards a fault of its own, and then faults outside
+        // its guard: the caller's guard sees only the second one.
+        int fReturned = GuardedCall([](void *) { *s_pNowhere = 0; }, nullptr);
+        Log(std::string(function) + ": caught its own fault: " + (fReturned ? "no" : "yes"));
+        *s_pNowhere = 0;
+    } else if (kind == "CppThrow")
+        RaiseException(kCppExceptionCode, EXCEPTION_NONCONTINUABLE, 0, NULL);
+    else if (kind == "Software")
+        RaiseException(kSoftwareExceptionCode, 0, 0, NULL);
+    else
+        *s_pNowhere = 0;
+}
 
 std::string DeviceDir()
 {

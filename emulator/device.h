@@ -35,6 +35,16 @@ bool Attached();
 // a valid device name: "..", ".", empty parts, drive letters, wildcards.
 bool StorePath(const std::string &devicePath, std::string *desktopPath);
 
+// The fault armed for one library function, when [Faults] FaultIn names it:
+// logs "<function>: fault: <kind>" and raises the FaultKind exception as the
+// function is entered. Kinds: AccessViolation (the default), CppThrow (what a
+// C++ throw of another compiler's runtime raises: 0xE06D7363,
+// non-continuable), Software (a continuable 0xE0000001), Nested (a fault
+// caught by a guard of the loader's own, then an access violation outside
+// it). Returns when no
+// fault is armed for the function.
+void FaultIfArmed(const char *function);
+
 // Appends one line to the device log.
 void Log(const std::string &line);
 std::string Quote(const std::string &text);

@@ -367,6 +367,7 @@ extern "C" {
 
 int WINAPI Load_Init(void)
 {
+    FaultIfArmed("Load_Init");
     int result = !PrepareDevice() ? 1 : !Attached() ? 2 : 0;
     g_fConnected = result == 0;
     Log("Load_Init = " + std::to_string(result));
@@ -375,6 +376,7 @@ int WINAPI Load_Init(void)
 
 int WINAPI Load_AlreadyInstalled(LPCSTR app)
 {
+    FaultIfArmed("Load_AlreadyInstalled");
     int result = g_fConnected && app && !GetSetting("Installed", app, "").empty() ? 1 : 0;
     Log("Load_AlreadyInstalled " + Quote(app ? app : "(null)") + " = " + std::to_string(result));
     return result;
@@ -382,6 +384,7 @@ int WINAPI Load_AlreadyInstalled(LPCSTR app)
 
 BOOL WINAPI Load_PegCpuType(LPSTR buf16)
 {
+    FaultIfArmed("Load_PegCpuType");
     std::string name = GetSetting("Device", "Processor", "SH3");
     if (!g_fConnected || !buf16 || name.empty()) {
         Log("Load_PegCpuType = 0");
@@ -398,12 +401,17 @@ BOOL WINAPI Load_PegCpuType(LPSTR buf16)
 
 DWORD WINAPI Load_PegFreeSpace(void)
 {
+    FaultIfArmed("Load_PegFreeSpace");
     DWORD cb = g_fConnected ? DWORD(GetNumber("Device", "FreeSpace", 4194304)) : 0;
     Log("Load_PegFreeSpace = " + std::to_string(cb));
     return cb;
 }
 
-int WINAPI Load(HWND owner, LPCSTR cmdline) { return RunLoad(owner, cmdline); }
+int WINAPI Load(HWND owner, LPCSTR cmdline)
+{
+    FaultIfArmed("Load");
+    return RunLoad(owner, cmdline);
+}
 
 void WINAPI Load_Exit(void)
 {

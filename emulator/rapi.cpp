@@ -20,6 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hinst, DWORD reason, LPVOID)
 extern "C" BOOL WINAPI PegCreateProcess(LPCWSTR app, LPCWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
                                         DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION pi)
 {
+    FaultIfArmed("PegCreateProcess");
     static DWORD s_id = 0x100;
     std::string path;
     if (app) {

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
-
 #include "device/guard.h"
 #include "device/load_script.h"
 #include "device/loader.h"
@@ -12,10 +10,6 @@
 #include "shell/setup.h"
 
 #if defined(__i386__)
-// guard_i686.S points the faulting context at its recovery code by offset.
-static_assert(offsetof(CONTEXT, Ebp) == 0xB4, "CONTEXT layout used by guard_i686.S");
-static_assert(offsetof(CONTEXT, Eip) == 0xB8, "CONTEXT layout used by guard_i686.S");
-static_assert(offsetof(CONTEXT, Esp) == 0xC4, "CONTEXT layout used by guard_i686.S");
 static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags used by guard_i686.S");
 #endif
 

@@ -5,8 +5,11 @@
  * (fs:0): next record, handler, and the frame pointer to resume with. When a
  * fault below reaches the handler, it has RtlUnwind (kernel32, every Win32
  * system) unwind the records above this one, running their handlers with the
- * unwinding flag, then points the faulting context at .Lcaught with this
- * frame's stack and frame pointer and lets the system continue there.
+ * unwinding flag, then takes this frame's stack and frame pointer back and
+ * jumps to .Lcaught itself, as a compiler's __except block does. It never
+ * returns "continue execution" to the system: the system refuses that for a
+ * non-continuable exception (a C++ throw of another compiler's runtime, say)
+ * and raises STATUS_NONCONTINUABLE_EXCEPTION instead.
  *
  * Stack while pfn runs (ebp = this frame):
  *   ebp-4..-12  saved ebx, esi, edi (restored on both ways out)
@@ -14,9 +17,6 @@
  *   ebp-20      handler                             (record + 4)
  *   ebp-24      next record                         (record + 0) = esp
  */
-    .set CONTEXT_Ebp, 0xB4
-    .set CONTEXT_Eip, 0xB8
-    .set CONTEXT_Esp, 0xC4
     .set EXCEPTION_UNWIND, 6      /* EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND */
 
     .text
@@ -60,27 +60,16 @@ GuardedCallHandler:
     jnz .Lsearch
     pushl %ebp
     movl %esp, %ebp
-    pushl %ebx
-    pushl %esi
-    pushl %edi
     pushl $0                            /* ReturnValue */
     pushl 8(%ebp)                       /* ExceptionRecord */
     pushl $.Lunwound                    /* TargetIp */
     pushl 12(%ebp)                      /* TargetFrame: our record */
     call _RtlUnwind@16
 .Lunwound:
-    popl %edi
-    popl %esi
-    popl %ebx
-    popl %ebp
-    movl 8(%esp), %ecx                  /* our record */
-    movl 12(%esp), %edx                 /* CONTEXT */
-    movl $.Lcaught, CONTEXT_Eip(%edx)
-    movl %ecx, CONTEXT_Esp(%edx)
-    movl 8(%ecx), %eax
-    movl %eax, CONTEXT_Ebp(%edx)
-    xorl %eax, %eax                     /* ExceptionContinueExecution */
-    ret
+    movl 12(%ebp), %ecx                 /* our record: the guarded frame's esp */
+    movl 8(%ecx), %ebp                  /* and its frame pointer */
+    movl %ecx, %esp                     /* this handler's own frame is gone */
+    jmp .Lcaught
 .Lsearch:
     movl $1, %eax                       /* ExceptionContinueSearch */
     ret

@@ -1,14 +1,19 @@
 // Runs the device install step the way the install sequence does, for the
 // tests in device_step_test.cpp:
-//   device_driver DESKTOPDIR BOOKS NAME COMPANY
+//   device_driver DESKTOPDIR BOOKS NAME COMPANY [FAULTED]
 // BOOKS is three digits (film, news, custom: 1 = chosen); NAME and COMPANY
 // are percent-encoded (device_support.h). The driver lays out DESKTOPDIR as
 // the extraction leaves it (payload files, "UserInfo.dat" with the name and
 // company), makes it the current directory, shows a main window and calls
-// InstallToDevice. Exit code: 11 when it returned true, 10 when false, 2 on
-// bad arguments or set-up; a crash ends it with the exception's code.
+// InstallToDevice. With FAULTED, the step runs that many times with the
+// device's armed fault, the driver answering each fault message itself, then
+// once more with the fault disarmed, all in this one process. Exit code: 11
+// when the (last) step returned true, 10 when false, 12 when a faulted one
+// returned true or did not show the fault message, 2 on bad arguments or
+// set-up; a crash ends it with the exception's code.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,10 +22,33 @@
 #include "dialogs/settings.h"
 #include "shell/setup.h"
 
+namespace {
+
+int g_cFaultMessages;
+
+// Presses OK on the fault message as soon as it is shown, and counts it.
+LRESULT CALLBACK AnswerFaultMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        char szClass[16] = "", szText[64] = "";
+        GetClassNameA(hwnd, szClass, sizeof szClass);
+        GetDlgItemTextA(hwnd, 0xFFFF, szText, sizeof szText);
+        if (strcmp(szClass, "#32770") == 0 && strcmp(szText, "Fatal Exception in Setup") == 0) {
+            ++g_cFaultMessages;
+            PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
-    if (argc != 5 || strlen(argv[2]) != 3)
+    if ((argc != 5 && argc != 6) || strlen(argv[2]) != 3)
         return 2;
+    const int faulted = argc == 6 ? atoi(argv[5]) : 0;
     std::string dir = argv[1];
     CreateDirectoryA(dir.c_str(), NULL);
     if (!device_support::CopyPayload(dir))
@@ -52,6 +80,19 @@ int main(int argc, char **argv)
     if (!g_hwndMain)
         return 2;
 
+    if (faulted > 0) {
+        HHOOK hook = SetWindowsHookExA(WH_CBT, AnswerFaultMessage, NULL, GetCurrentThreadId());
+        for (int i = 0; i < faulted; ++i)
+            if (InstallToDevice() || g_cFaultMessages != i + 1)
+                return 12;
+        UnhookWindowsHookEx(hook);
+        char szIni[MAX_PATH];
+        DWORD cch = GetEnvironmentVariableA("HPC_DEVICE", szIni, MAX_PATH - 12);
+        if (cch == 0 || cch >= MAX_PATH - 12)
+            return 2;
+        lstrcatA(szIni, "\\device.ini");
+        WritePrivateProfileStringA("Faults", "FaultIn", NULL, szIni);
+    }
     bool fResult = InstallToDevice();
 
     // Still alive and answering after whatever happened in the step.

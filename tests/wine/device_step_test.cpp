@@ -45,13 +45,15 @@ protected:
     void Use(const std::string &settings) { device_ = std::make_unique<EmulatedDevice>(settings); }
 
     // Runs the step with the books chosen ("111" = film, news, custom) and
-    // presses OK on every message box it shows, in order.
-    Outcome Run(const std::string &books, const std::string &name = "Ann Lee", const std::string &company = "")
+    // presses OK on every message box it shows, in order. faulted > 0: that
+    // many steps with the armed fault, then one without (device_driver.cpp).
+    Outcome Run(const std::string &books, const std::string &name = "Ann Lee", const std::string &company = "",
+                int faulted = 0)
     {
         Outcome out;
         robot::Process::Options options;
         options.args = "\"" + Desktop() + "\" " + books + " " + device_support::EncodeArg(name) + " " +
-                       device_support::EncodeArg(company);
+                       device_support::EncodeArg(company) + (faulted ? " " + std::to_string(faulted) : "");
         options.env = {{"HPC_DEVICE", device_->dir()}};
         robot::Process driver(BuildFile("device_driver.exe"), options);
         EXPECT_TRUE(driver.started());
@@ -59,7 +61,7 @@ protected:
             return out;
         auto isMain = [](HWND hwnd) { return hwnd && robot::ClassOf(hwnd) == "DeviceDriverMain"; };
         DWORD start = GetTickCount();
-        while (GetTickCount() - start < 60000) {
+        while (GetTickCount() - start < 60000u + 500u * faulted) {
             HWND progress = robot::WaitForWindow(driver.pid(), "HpcLoaderProgress", nullptr, 0);
             if (progress && isMain(GetWindow(progress, GW_OWNER)))
                 out.progressOwnedByMain = true;
@@ -253,6 +255,55 @@ TEST_F(DeviceStep, FaultInsideTheLoaderIsCaughtAndTheProgramGoesOn)
                                                  "Load_PegFreeSpace", "Load", "Load_Exit"}));
     EXPECT_TRUE(Logged("Load: fault: access violation after 3 commands"));
     EXPECT_EQ(device_->Setting("Installed", "qARNEL"), "");
+}
+
+// Each kind of exception, raised as each loader function of the guarded steps
+// is entered: the fault message over the main window, the connection closed,
+// and the program goes on. CppThrow is non-continuable, as a C++ throw out of
+// another compiler's runtime is.
+TEST_F(DeviceStep, EveryKindOfExceptionInEachLoaderFunctionIsCaught)
+{
+    const char *const functions[] = {"Load_Init",         "Load_AlreadyInstalled", "Load_PegCpuType",
+                                     "Load_PegFreeSpace", "Load",                  "PegCreateProcess"};
+    // Each function with one kind in turn, each kind twice; robustness_test
+    // raises every kind in the real program.
+    const char *const kinds[] = {"AccessViolation", "CppThrow", "Software"};
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (size_t i = 0; i < sizeof functions / sizeof functions[0]; ++i)
+        cases.push_back({functions[i], kinds[i % 3]});
+    cases.push_back({"Load", "Nested"});
+    for (const auto &c : cases) {
+        const std::string &function = c.first, &kind = c.second;
+        SCOPED_TRACE(function + " " + kind);
+        Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nFaultIn=" + function + "\r\nFaultKind=" + kind + "\r\n"));
+        Outcome out = Run("000");
+        ASSERT_EQ(out.boxes.size(), 1u);
+        EXPECT_EQ(out.boxes[0].caption, "bugbug");
+        EXPECT_EQ(out.boxes[0].text, "Fatal Exception in Setup");
+        EXPECT_TRUE(out.boxes[0].ownedByMain);
+        EXPECT_EQ(out.exitCode, 10u) << "returned false, main window alive";
+        std::vector<std::string> calls(kAllCalls.begin(), std::find(kAllCalls.begin(), kAllCalls.end(), function));
+        calls.push_back("Load_Exit");
+        EXPECT_EQ(Calls(), calls);
+        EXPECT_TRUE(Logged(function + ": fault: " + kind));
+        if (kind == "Nested")
+            EXPECT_TRUE(Logged(function + ": caught its own fault: yes"));
+        // Only a fault after the load leaves the application recorded.
+        EXPECT_EQ(device_->Setting("Installed", "qARNEL"),
+                  function == "PegCreateProcess" ? "\\Program Files\\qARNEL Beta" : "");
+    }
+}
+
+TEST_F(DeviceStep, TwoHundredFaultsInARowThenTheStepCompletes)
+{
+    // The driver answers the 200 fault messages itself (exit code 12 when
+    // one is missing), then runs the step once more without the fault.
+    Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nFaultIn=Load\r\nFaultKind=CppThrow\r\n"));
+    Outcome out = Run("000", "Ann Lee", "", 200);
+    EXPECT_EQ(out.exitCode, 11u);
+    std::vector<std::string> log = Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Load_Exit"), 201);
+    EXPECT_TRUE(Logged(kStarted));
 }
 
 TEST_F(DeviceStep, QuotesInNameAndCompanyStayInsideTheirFields)

@@ -245,6 +245,33 @@ TEST_F(Robustness, DetachOrFaultInTheMiddleOfALoadRecordsNothingThenInstalls)
     printf("faults in the middle of a load: %d, each followed by a whole install\n", faults);
 }
 
+// Each kind of exception out of the loader, in the real program: the fault
+// message, the connection closed, the window still there, and the next
+// Install of the same process completes.
+TEST_F(Robustness, EveryKindOfLoaderExceptionIsCaughtThenInstalls)
+{
+    FreshDevice();
+    Start();
+    for (const char *kind : {"AccessViolation", "CppThrow", "Software", "Nested"}) {
+        SCOPED_TRACE(kind);
+        // Nothing installed, or the notice of an earlier install comes first.
+        Put("Installed", "qARNEL", NULL);
+        Put("Faults", "FaultIn", "Load");
+        Put("Faults", "FaultKind", kind);
+        const size_t logBefore = DeviceLog().size();
+        ExpectMessages({{"bugbug", "Fatal Exception in Setup"}});
+        if (HasFailure())
+            return;
+        std::string log = DeviceLog().substr(logBefore);
+        EXPECT_NE(log.find(std::string("Load: fault: ") + kind), std::string::npos) << log;
+        EXPECT_EQ(log.substr(log.size() - 11), "Load_Exit\r\n") << "the connection is closed";
+        Put("Faults", "FaultIn", NULL);
+        ExpectInstallWorks();
+        if (HasFailure())
+            return;
+    }
+}
+
 TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallation)
 {
     FreshDevice();
