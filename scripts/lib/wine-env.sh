@@ -23,7 +23,7 @@ _wine_env_prefixes=""
 
 # Settings of the prefixes; bump the stamp when they change (a prefix also
 # keeps the font list it was made with: the stamp makes a new one).
-_wine_env_stamp="setup-prefix-4 $WINE_ENV_SCREEN"
+_wine_env_stamp="setup-prefix-5 $WINE_ENV_SCREEN"
 _wine_env_reg() {   # _wine_env_reg ARCH
     cat <<REG
 REGEDIT4
@@ -116,6 +116,10 @@ _wine_env_start_arch() {
             echo "Creating the $arch Wine prefix ${WINEPREFIX#"${root:-}"/} (once)..."
             "$loader" wineboot -i >/dev/null 2>&1 </dev/null
             "$WINESERVER" -w
+            # Wine's own fonts (Marlett for the caption buttons, Tahoma, MS
+            # Sans Serif): this Wine does not look in its data directory for
+            # them, but always in the Windows fonts folder.
+            cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
             _wine_env_reg "$arch" > "$out/wine-settings-$arch.reg"
             "$WINESERVER" -p >/dev/null 2>&1 </dev/null
             # The first import into a new 32-bit prefix has been seen to go
