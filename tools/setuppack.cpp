@@ -318,6 +318,7 @@ bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record>
               std::to_string(scan.dwError) + ")");
         return false;
     case PAYLOAD_COMPLETE:
+    case PAYLOAD_RECORD:
         break;
     }
     if (scan.cMoreLast != 0) {
