@@ -46,8 +46,10 @@ const char kUsage[] =
     "       setuppack list SETUP\n"
     "       setuppack verify SETUP\n";
 
-// The program seeks with signed 32-bit offsets: a setup stays below 2 GB.
-const uint64_t kMaxSetupSize = 0x7FFFFFFF;
+// Offsets and the size the program reads are unsigned 32-bit: a setup stays
+// below 4 GB.
+const uint64_t kMaxSetupSize = 0xFFFFFFFF;
+const char kTooLarge[] = "larger than 4 GB - 1 byte";
 
 void Error(const std::string &message) { fprintf(stderr, "setuppack: %s\n", message.c_str()); }
 
@@ -65,7 +67,7 @@ bool ReadFile(const std::string &path, std::vector<unsigned char> *bytes)
         bytes->insert(bytes->end(), buf, buf + n);
         if (bytes->size() > kMaxSetupSize) {
             fclose(f);
-            Error(path + ": larger than 2 GB");
+            Error(path + ": " + kTooLarge);
             return false;
         }
     }
@@ -95,8 +97,6 @@ public:
     FileSource(int fd, uint32_t cb) : fd_(fd), cb_(cb) {}
     bool SeekTo(uint32_t dwOffset) override
     {
-        if (dwOffset > kMaxSetupSize)
-            return false;
         pos_ = dwOffset;
         return true;
     }
@@ -141,7 +141,7 @@ private:
 };
 
 // Opens a file for reading and tells its size; a message when it cannot, or
-// when it is 2 GB or larger (the program seeks with signed 32-bit offsets).
+// when it is larger than a setup can be.
 int OpenSized(const std::string &path, uint32_t *size)
 {
     int fd = open(path.c_str(), O_RDONLY | O_BINARY);
@@ -155,7 +155,7 @@ int OpenSized(const std::string &path, uint32_t *size)
     int64_t end = lseek(fd, 0, SEEK_END);
 #endif
     if (end < 0 || uint64_t(end) > kMaxSetupSize) {
-        Error(path + ": larger than 2 GB");
+        Error(path + ": " + kTooLarge);
         close(fd);
         return -1;
     }
@@ -290,8 +290,7 @@ bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record>
         return false;
     }
     case PAYLOAD_BAD_OFFSET:
-        Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) +
-              " cannot be reached (2 GB or more)");
+        Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) + " cannot be reached");
         return false;
     case PAYLOAD_DAMAGED:
         if (scan.dwOffset == 0)
@@ -470,14 +469,14 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     if (!ReadManifest(manifest, &entries))
         return 1;
     if (padTo > kMaxSetupSize) {
-        Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 2 GB");
+        Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 4 GB");
         return 1;
     }
     if (setup.size() < padTo)
         setup.resize(size_t(padTo), 0);
     const uint32_t payloadOffset = uint32_t(setup.size());
 
-    // Every source is there and the setup stays below 2 GB, before anything
+    // Every source is there and the setup stays below 4 GB, before anything
     // is written.
     std::string folder = FolderOf(manifest);
     std::vector<uint32_t> sizes;
@@ -491,7 +490,7 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
         }
         total += PAYLOAD_CB_MIN_RECORD + e.name.size() + e.dir.size() + size;
         if (total > kMaxSetupSize) {
-            Error(manifest + ":" + std::to_string(e.line) + ": the setup would pass 2 GB");
+            Error(manifest + ":" + std::to_string(e.line) + ": the setup would pass 4 GB - 1 byte");
             return 1;
         }
         sizes.push_back(uint32_t(size));
