@@ -46,9 +46,7 @@ const char kUsage[] =
     "       setuppack list SETUP\n"
     "       setuppack verify SETUP\n";
 
-// Offsets and the size the program reads are unsigned 32-bit: a setup stays
-// below 4 GB.
-const uint64_t kMaxSetupSize = 0xFFFFFFFF;
+const uint64_t kMaxSetupSize = PAYLOAD_CB_MAX_SETUP;
 const char kTooLarge[] = "larger than 4 GB - 1 byte";
 
 void Error(const std::string &message) { fprintf(stderr, "setuppack: %s\n", message.c_str()); }

@@ -28,6 +28,9 @@
 /* The mark byte and the trailer at the end of the file. */
 #define PAYLOAD_CB_TAIL 5
 #define PAYLOAD_CB_TRAILER 4
+/* The largest setup the format can describe: offsets and the size are
+   unsigned 32-bit. */
+#define PAYLOAD_CB_MAX_SETUP 0xFFFFFFFFu
 /* The smallest record: three counts and cMore. */
 #define PAYLOAD_CB_MIN_RECORD 13
 
