@@ -46,8 +46,8 @@ const char kUsage[] =
     "       setuppack list SETUP\n"
     "       setuppack verify SETUP\n";
 
-// The program seeks with signed 32-bit offsets: a setup stays below 2 GB.
-const uint64_t kMaxSetupSize = 0x7FFFFFFF;
+const uint64_t kMaxSetupSize = PAYLOAD_CB_MAX_SETUP;
+const char kTooLarge[] = "larger than 4 GB - 1 byte";
 
 void Error(const std::string &message) { fprintf(stderr, "setuppack: %s\n", message.c_str()); }
 
@@ -65,7 +65,7 @@ bool ReadFile(const std::string &path, std::vector<unsigned char> *bytes)
         bytes->insert(bytes->end(), buf, buf + n);
         if (bytes->size() > kMaxSetupSize) {
             fclose(f);
-            Error(path + ": larger than 2 GB");
+            Error(path + ": " + kTooLarge);
             return false;
         }
     }
@@ -95,8 +95,6 @@ public:
     FileSource(int fd, uint32_t cb) : fd_(fd), cb_(cb) {}
     bool SeekTo(uint32_t dwOffset) override
     {
-        if (dwOffset > kMaxSetupSize)
-            return false;
         pos_ = dwOffset;
         return true;
     }
@@ -141,7 +139,7 @@ private:
 };
 
 // Opens a file for reading and tells its size; a message when it cannot, or
-// when it is 2 GB or larger (the program seeks with signed 32-bit offsets).
+// when it is larger than a setup can be.
 int OpenSized(const std::string &path, uint32_t *size)
 {
     int fd = open(path.c_str(), O_RDONLY | O_BINARY);
@@ -155,7 +153,7 @@ int OpenSized(const std::string &path, uint32_t *size)
     int64_t end = lseek(fd, 0, SEEK_END);
 #endif
     if (end < 0 || uint64_t(end) > kMaxSetupSize) {
-        Error(path + ": larger than 2 GB");
+        Error(path + ": " + kTooLarge);
         close(fd);
         return -1;
     }
@@ -290,8 +288,7 @@ bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record>
         return false;
     }
     case PAYLOAD_BAD_OFFSET:
-        Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) +
-              " cannot be reached (2 GB or more)");
+        Error(path + ": damaged: the trailer's offset " + std::to_string(scan.dwOffset) + " cannot be reached");
         return false;
     case PAYLOAD_DAMAGED:
         if (scan.dwOffset == 0)
@@ -318,6 +315,7 @@ bool CheckSetup(const std::string &path, ByteSource *source, std::vector<Record>
               std::to_string(scan.dwError) + ")");
         return false;
     case PAYLOAD_COMPLETE:
+    case PAYLOAD_RECORD:
         break;
     }
     if (scan.cMoreLast != 0) {
@@ -469,14 +467,14 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     if (!ReadManifest(manifest, &entries))
         return 1;
     if (padTo > kMaxSetupSize) {
-        Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 2 GB");
+        Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 4 GB");
         return 1;
     }
     if (setup.size() < padTo)
         setup.resize(size_t(padTo), 0);
     const uint32_t payloadOffset = uint32_t(setup.size());
 
-    // Every source is there and the setup stays below 2 GB, before anything
+    // Every source is there and the setup stays below 4 GB, before anything
     // is written.
     std::string folder = FolderOf(manifest);
     std::vector<uint32_t> sizes;
@@ -490,7 +488,7 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
         }
         total += PAYLOAD_CB_MIN_RECORD + e.name.size() + e.dir.size() + size;
         if (total > kMaxSetupSize) {
-            Error(manifest + ":" + std::to_string(e.line) + ": the setup would pass 2 GB");
+            Error(manifest + ":" + std::to_string(e.line) + ": the setup would pass 4 GB - 1 byte");
             return 1;
         }
         sizes.push_back(uint32_t(size));

@@ -14,7 +14,8 @@ static_assert(PAYLOAD_ERROR_FILENAME_EXCED_RANGE == ERROR_FILENAME_EXCED_RANGE, 
 
 namespace {
 
-/* The running setup's own file. */
+/* The running setup's own file. Offsets are unsigned 32-bit: every file
+   the format can describe (under 4 GB) is read whole. */
 class SetupFile : public ByteSource {
 public:
     ~SetupFile() { Close(); }
@@ -22,7 +23,13 @@ public:
     {
         m_hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        return m_hFile != INVALID_HANDLE_VALUE;
+        if (m_hFile == INVALID_HANDLE_VALUE)
+            return false;
+        DWORD dwHigh = 0;
+        SetLastError(NO_ERROR);
+        m_cbFile = GetFileSize(m_hFile, &dwHigh);
+        m_fDescribable = dwHigh == 0 && !(m_cbFile == INVALID_FILE_SIZE && GetLastError() != NO_ERROR);
+        return true;
     }
     void Close()
     {
@@ -32,11 +39,24 @@ public:
     }
     bool SeekTo(uint32_t dwOffset) override
     {
-        return SetFilePointer(m_hFile, LONG(dwOffset), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+        // With the high word, so that offsets of 2 GB and more are not
+        // taken for negative ones.
+        LONG lHigh = 0;
+        SetLastError(NO_ERROR);
+        DWORD dwLow = SetFilePointer(m_hFile, LONG(dwOffset), &lHigh, FILE_BEGIN);
+        return !(dwLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
     }
     bool SeekFromEnd(uint32_t cbBack) override
     {
-        return SetFilePointer(m_hFile, -LONG(cbBack), NULL, FILE_END) != INVALID_SET_FILE_POINTER;
+        if (!m_fDescribable) {
+            SetLastError(ERROR_FILE_TOO_LARGE);
+            return false;
+        }
+        if (cbBack > m_cbFile) {
+            SetLastError(ERROR_NEGATIVE_SEEK);
+            return false;
+        }
+        return SeekTo(m_cbFile - cbBack);
     }
     uint32_t Read(void *pv, uint32_t cb) override
     {
@@ -45,15 +65,12 @@ public:
             return 0;
         return dwBytes;
     }
-    uint32_t Size() override
-    {
-        DWORD dwHigh = 0;
-        DWORD dwLow = GetFileSize(m_hFile, &dwHigh);
-        return dwHigh != 0 ? 0xFFFFFFFF : dwLow;
-    }
+    uint32_t Size() override { return m_fDescribable ? m_cbFile : 0xFFFFFFFF; }
 
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    DWORD m_cbFile = 0;
+    bool m_fDescribable = false;   // under 4 GB
 };
 
 }  // namespace
@@ -166,143 +183,165 @@ BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileE
     return MoveFileA(pszTemp, pszTarget);
 }
 
+/*
+ * A damaged setup file ends the program here, through the consistency check
+ * of the read that came up short: dwBytes is what the read got, dwOffset what
+ * it wanted (the names the report has always shown).
+ *
+ * SETUP_CHECK shows the user its expression and its line number: keep the
+ * expressions' spelling as they are, and mind that moving these lines
+ * changes what the report says.
+ */
+static void EndShortRead(PayloadShortRead shortRead, DWORD dwBytes, DWORD dwOffset)
+{
+    switch (shortRead) {
+    case PAYLOAD_SHORT_MARK:
+        SETUP_CHECK( sizeof( CHAR ) == dwBytes );
+        break;
+    case PAYLOAD_SHORT_OFFSET:
+    case PAYLOAD_SHORT_COUNT:
+        SETUP_CHECK( sizeof( DWORD ) == dwBytes );
+        break;
+    case PAYLOAD_SHORT_TEXT:
+        SETUP_CHECK( dwBytes == dwOffset );
+        break;
+    case PAYLOAD_SHORT_DATA:
+        SETUP_CHECK( dwOffset == dwBytes );
+        break;
+    case PAYLOAD_SHORT_MORE: {
+        BYTE cMore;
+        SETUP_CHECK( dwBytes == sizeof( cMore ) );
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+/* The same for the pre-walk, which found the chain from dwOffset, where
+   record 0 starts, not to lie inside the file. The running program's file
+   does not change under it, so the walk fails here again. */
+static void EndBrokenChain(SetupFile &file, uint32_t dwOffset)
+{
+    SETUP_CHECK( PayloadChainInsideFile( &file, dwOffset ) );
+}
+
+/*
+ * Writes one record's data from the setup file (at it) to the record's
+ * target: step record.nStep makes the target, nStep + 1 its buffer, nStep + 2
+ * copies the data. FALSE after a reported failure.
+ */
+static BOOL ExtractRecord(HWND hwndOwner, const PayloadRecordInfo &record, SetupFile &file)
+{
+    int step = record.nStep;
+    if (strcmp(record.szDir, ".") != 0) {
+        // A directory that is there already (as most are, after the first
+        // file in it) needs no walk along its path.
+        char szDirPath[PAYLOAD_CCH_TEXT];
+        if (FormatText(szDirPath, sizeof szDirPath, "%s\\%s", g_szDesktopDir, record.szDir)) {
+            DWORD dwAttributes = GetFileAttributesA(szDirPath);
+            if (dwAttributes == DWORD(-1) || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                CreateDirectoryTree(szDirPath);
+        }
+    }
+
+    // The name's own length: a name with NUL bytes inside its count ends at
+    // the first of them.
+    char szTemp[PAYLOAD_CCH_TEXT];   // the temporary file when an existing target is replaced
+    HANDLE hOut = CreateTarget(record.szTarget, strlen(record.szName), szTemp, sizeof szTemp);
+    if (hOut == INVALID_HANDLE_VALUE)
+        return ReportFailure(hwndOwner, step, &file);
+    const char *pszWritten = szTemp[0] != '\0' ? szTemp : record.szTarget;
+
+    ++step;
+    BYTE *pbData = static_cast<BYTE *>(malloc(record.cbData != 0 ? record.cbData : 1));
+    if (pbData == NULL) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        DiscardFile(hOut, pszWritten);
+        return ReportFailure(hwndOwner, step, &file);
+    }
+
+    ++step;
+    DWORD dwRead = file.Read(pbData, record.cbData);
+    if (dwRead != record.cbData) {
+        free(pbData);
+        DiscardFile(hOut, pszWritten);
+        EndShortRead(PAYLOAD_SHORT_DATA, dwRead, record.cbData);
+        return ReportFailure(hwndOwner, step, &file);
+    }
+    DWORD dwWritten = 0;
+    BOOL fWritten = WriteFile(hOut, pbData, record.cbData, &dwWritten, NULL);
+    free(pbData);
+    if (fWritten && dwWritten != record.cbData) {
+        // A disk file takes a write whole or fails it, but for a full disk.
+        SetLastError(ERROR_DISK_FULL);
+        fWritten = FALSE;
+    }
+    if (!fWritten) {
+        // A full disk, say: no fault of the setup file. Nothing half-written
+        // stays behind, and an old file is intact.
+        DiscardFile(hOut, pszWritten);
+        return ReportFailure(hwndOwner, step, &file);
+    }
+    if (!CloseHandle(hOut)) {
+        DWORD dwError = GetLastError();
+        DeleteFileA(pszWritten);
+        SetLastError(dwError);
+        return ReportFailure(hwndOwner, step, &file);
+    }
+    // The rename finishes making the target: the record's own step.
+    if (szTemp[0] != '\0' && !ReplaceByRename(szTemp, record.szTarget, TRUE)) {
+        DWORD dwError = GetLastError();
+        DeleteFileA(szTemp);
+        SetLastError(dwError);
+        return ReportFailure(hwndOwner, record.nStep, &file);
+    }
+    return TRUE;
+}
+
 BOOL ExtractPayload(HWND hwndOwner)
 {
-    char szExe[PAYLOAD_CCH_TEXT];      // the setup's path; then each record's name
-    char szDir[PAYLOAD_CCH_TEXT];      // the record's directory
-    char szTarget[PAYLOAD_CCH_TEXT];   // the joined target path
-    char szCopy[PAYLOAD_CCH_TEXT];     // copies, directory trees, the temporary file
+    char szSetup[PAYLOAD_CCH_TEXT];   // the running setup's own file
+    char szNotes[PAYLOAD_CCH_TEXT];   // the release notes beside it
+    char szCopy[PAYLOAD_CCH_TEXT];    // where a copy of either goes
     SetupFile file;
-    DWORD dwBytes;
-    uint32_t dwOffset;
     int step = 1;
 
-    DWORD cchExe = GetModuleFileNameA(NULL, szExe, sizeof szExe);
-    if (cchExe == 0 || cchExe >= sizeof szExe)
+    DWORD cchSetup = GetModuleFileNameA(NULL, szSetup, sizeof szSetup);
+    if (cchSetup == 0 || cchSetup >= sizeof szSetup)
         return ReportFailure(hwndOwner, step, &file);
 
     step = 2;
     if (strcmp(g_szDesktopDir, ".") != 0)
         CreateDirectoryTree(g_szDesktopDir);
-    CopyIntoDesktopDir(szExe, "setup.exe", szCopy, sizeof szCopy);
-    const char *pszSetup = strstr(szExe, "setup.exe");
-    if (pszSetup != NULL
-        && FormatText(szTarget, sizeof szTarget, "%.*sreadme.doc", int(pszSetup - szExe), szExe))
-        CopyIntoDesktopDir(szTarget, "readme.doc", szCopy, sizeof szCopy);
+    CopyIntoDesktopDir(szSetup, "setup.exe", szCopy, sizeof szCopy);
+    const char *pszSetupName = strstr(szSetup, "setup.exe");
+    if (pszSetupName != NULL
+        && FormatText(szNotes, sizeof szNotes, "%.*sreadme.doc", int(pszSetupName - szSetup), szSetup))
+        CopyIntoDesktopDir(szNotes, "readme.doc", szCopy, sizeof szCopy);
 
-    if (!file.Open(szExe))
+    if (!file.Open(szSetup))
         return ReportFailure(hwndOwner, step, &file);
 
-    step = 3;
-    if (!file.SeekFromEnd(PAYLOAD_CB_TAIL))
-        return ReportFailure(hwndOwner, step, &file);
-
-    step = 4;
-    CHAR chMark = 0;
-    dwBytes = file.Read(&chMark, sizeof chMark);
-    SETUP_CHECK( sizeof( CHAR ) == dwBytes );
-    if (chMark != 0)
-        return ReportFailure(hwndOwner, step, &file);
-
-    step = 5;
-    dwBytes = ReadPayloadCount(&file, &dwOffset);
-    SETUP_CHECK( sizeof( DWORD ) == dwBytes );
-    if (!file.SeekTo(dwOffset))
-        return ReportFailure(hwndOwner, step, &file);
-    // Nothing is written before the whole chain is known to be in the file:
-    // a damaged download must not spoil an earlier installation.
-    SETUP_CHECK( PayloadChainInsideFile( &file, dwOffset ) );
-
-    // Record k reports step 6 + 2k while its target is made, 7 + 2k for its
-    // block and 8 + 2k while its data is copied.
-    step = 6;
-    for (;;) {
-        uint32_t cbText;
-        dwBytes = ReadPayloadCount(&file, &cbText);
-        SETUP_CHECK( sizeof( DWORD ) == dwBytes );
-        if (cbText >= PAYLOAD_CCH_TEXT) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return ReportFailure(hwndOwner, step, &file);
-        }
-        dwOffset = cbText;
-        dwBytes = ReadPayloadText(&file, szExe, dwOffset);
-        SETUP_CHECK( dwBytes == dwOffset );
-        size_t cchName = dwBytes;
-
-        dwBytes = ReadPayloadCount(&file, &cbText);
-        SETUP_CHECK( sizeof( DWORD ) == dwBytes );
-        if (cbText >= PAYLOAD_CCH_TEXT) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return ReportFailure(hwndOwner, step, &file);
-        }
-        dwOffset = cbText;
-        dwBytes = ReadPayloadText(&file, szDir, dwOffset);
-        SETUP_CHECK( dwBytes == dwOffset );
-
-        // Refused before anything is created for it: a record that would
-        // leave the desktop directory, or whose path would not fit.
-        DWORD dwRefusal = CheckPayloadPath(szDir, szExe);
-        if (dwRefusal == 0 && !BuildTargetPath(szTarget, sizeof szTarget, g_szDesktopDir, szDir, szExe))
-            dwRefusal = ERROR_FILENAME_EXCED_RANGE;
-        if (dwRefusal != 0) {
-            SetLastError(dwRefusal);
-            return ReportFailure(hwndOwner, step, &file);
-        }
-        if (strcmp(szDir, ".") != 0) {
-            // A directory that is there already (as most are, after the
-            // first file in it) needs no walk along its path.
-            FormatText(szCopy, sizeof szCopy, "%s\\%s", g_szDesktopDir, szDir);
-            DWORD dwAttributes = GetFileAttributesA(szCopy);
-            if (dwAttributes == DWORD(-1) || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                CreateDirectoryTree(szCopy);
-        }
-
-        // szCopy: the temporary file when an existing target is replaced.
-        HANDLE hOut = CreateTarget(szTarget, cchName, szCopy, sizeof szCopy);
-        if (hOut == INVALID_HANDLE_VALUE)
-            return ReportFailure(hwndOwner, step, &file);
-        const char *pszWritten = szCopy[0] != '\0' ? szCopy : szTarget;
-
-        ++step;
-        uint32_t cbData;
-        dwBytes = ReadPayloadCount(&file, &cbData);
-        if (dwBytes != sizeof( DWORD ))
-            DiscardFile(hOut, pszWritten);
-        SETUP_CHECK( sizeof( DWORD ) == dwBytes );
-        BYTE *pbData = static_cast<BYTE *>(malloc(cbData != 0 ? cbData : 1));
-        if (pbData == NULL) {
-            DiscardFile(hOut, pszWritten);
-            return ReportFailure(hwndOwner, step, &file);
-        }
-
-        ++step;
-        dwOffset = cbData;
-        dwBytes = file.Read(pbData, dwOffset);
-        if (dwBytes != dwOffset)
-            DiscardFile(hOut, pszWritten);
-        SETUP_CHECK( dwOffset == dwBytes );
-        dwBytes = 0;
-        BOOL fWritten = WriteFile(hOut, pbData, dwOffset, &dwBytes, NULL) && dwBytes == dwOffset;
-        free(pbData);
-        if (!fWritten) {
-            // Nothing half-written stays behind, and the old file is intact.
-            DiscardFile(hOut, pszWritten);
-            SETUP_CHECK( dwOffset == dwBytes );
-            return ReportFailure(hwndOwner, step, &file);
-        }
-        CloseHandle(hOut);
-        if (szCopy[0] != '\0' && !ReplaceByRename(szCopy, szTarget, TRUE)) {
-            DWORD dwError = GetLastError();
-            DeleteFileA(szCopy);
-            SetLastError(dwError);
-            return ReportFailure(hwndOwner, step, &file);
-        }
-
-        BYTE cMore = 0;
-        dwBytes = file.Read(&cMore, sizeof cMore);
-        SETUP_CHECK( dwBytes == sizeof( cMore ) );
-        if (cMore != 1)
-            break;
+    // Steps 3 to 5 find the payload and walk its chain, before anything is
+    // written; then each record in turn (PayloadWalker).
+    PayloadWalker walk(&file, g_szDesktopDir);
+    PayloadResult result;
+    while ((result = walk.Next()) == PAYLOAD_RECORD) {
+        if (!ExtractRecord(hwndOwner, walk.Record(), file))
+            return FALSE;
+    }
+    const PayloadScan &scan = walk.Scan();
+    if (result == PAYLOAD_DAMAGED) {
+        if (scan.shortRead == PAYLOAD_SHORT_CHAIN)
+            EndBrokenChain(file, scan.dwOffset);
+        else
+            EndShortRead(scan.shortRead, scan.cbRead, scan.cbWanted);
+    }
+    if (result != PAYLOAD_COMPLETE) {
+        if (result == PAYLOAD_REFUSED)
+            SetLastError(scan.dwError);
+        return ReportFailure(hwndOwner, scan.nStep, &file);
     }
 
     SetCurrentDirectoryA(g_szDesktopDir);

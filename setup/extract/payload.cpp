@@ -4,13 +4,8 @@
 
 #include "extract/payload_path.h"
 
-/* The largest offset a signed 32-bit seek from the start can reach. */
-static const uint32_t c_dwMaxSeek = 0x7FFFFFFF;
-
 bool MemorySource::SeekTo(uint32_t dwOffset)
 {
-    if (dwOffset > c_dwMaxSeek)
-        return false;
     m_dwPos = dwOffset;
     return true;
 }
@@ -115,97 +110,162 @@ bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir
 
 bool WritePayloadTrailer(ByteSink *pSink, uint32_t dwOffset) { return WriteCount(pSink, dwOffset); }
 
-static PayloadResult EndScan(PayloadScan *pScan, PayloadResult result)
+PayloadWalker::PayloadWalker(ByteSource *pSource, const char *pszRoot) : m_pSource(pSource), m_pszRoot(pszRoot)
 {
-    pScan->result = result;
+    memset(&m_scan, 0, sizeof m_scan);
+    memset(&m_info, 0, sizeof m_info);
+    m_scan.result = PAYLOAD_RECORD;
+}
+
+PayloadResult PayloadWalker::End(PayloadResult result)
+{
+    m_scan.result = result;
     if (result == PAYLOAD_COMPLETE || result == PAYLOAD_DAMAGED)
-        pScan->nStep = 0;
+        m_scan.nStep = 0;
     return result;
 }
 
-static PayloadResult RefuseRecord(PayloadScan *pScan, uint32_t dwError)
+PayloadResult PayloadWalker::Short(PayloadShortRead shortRead, uint32_t cbRead, uint32_t cbWanted)
 {
-    pScan->dwError = dwError;
-    return EndScan(pScan, PAYLOAD_REFUSED);
+    m_scan.shortRead = shortRead;
+    m_scan.cbRead = cbRead;
+    m_scan.cbWanted = cbWanted;
+    return End(PAYLOAD_DAMAGED);
 }
 
-/* Reads a record's name or directory as the program does; false when damaged. */
-static bool ScanText(ByteSource *pSource, char *psz, uint32_t *pcb, PayloadScan *pScan, PayloadResult *pResult)
+PayloadResult PayloadWalker::Next()
 {
-    if (ReadPayloadCount(pSource, pcb) != 4) {
-        *pResult = EndScan(pScan, PAYLOAD_DAMAGED);
-        return false;
+    if (m_scan.result != PAYLOAD_RECORD)
+        return m_scan.result;
+    if (!m_fBegun) {
+        m_fBegun = true;
+        PayloadResult result = Begin();
+        return result != PAYLOAD_RECORD ? result : ReadHead();
     }
+
+    // Past the data of the record handed out, whatever of it was read.
+    m_scan.nStep = m_info.nStep + 2;
+    const uint64_t qwMore = uint64_t(m_info.dwDataOffset) + m_info.cbData;
+    uint8_t cMore = 0;
+    uint32_t cbRead = 0;
+    if (qwMore <= UINT32_MAX && m_pSource->SeekTo(uint32_t(qwMore)))
+        cbRead = m_pSource->Read(&cMore, sizeof cMore);
+    if (cbRead != sizeof cMore)
+        return Short(PAYLOAD_SHORT_MORE, cbRead, sizeof cMore);
+    if (cMore != 1) {
+        m_scan.dwEnd = uint32_t(qwMore) + 1;
+        m_scan.cMoreLast = cMore;
+        return End(PAYLOAD_COMPLETE);
+    }
+    if (qwMore + 1 > UINT32_MAX)
+        return Short(PAYLOAD_SHORT_COUNT, 0, 4);
+    m_info.dwOffset = uint32_t(qwMore) + 1;
+    return ReadHead();
+}
+
+/* Steps 3 to 5: the mark, the trailer's offset and the chain pre-walk. */
+PayloadResult PayloadWalker::Begin()
+{
+    m_scan.nStep = PAYLOAD_STEP_TAIL;
+    if (!m_pSource->SeekFromEnd(PAYLOAD_CB_TAIL))
+        return End(PAYLOAD_NO_TAIL);
+
+    m_scan.nStep = PAYLOAD_STEP_MARK;
+    uint8_t bMark = 0xFF;
+    uint32_t cbRead = m_pSource->Read(&bMark, sizeof bMark);
+    if (cbRead != sizeof bMark)
+        return Short(PAYLOAD_SHORT_MARK, cbRead, sizeof bMark);
+    if (bMark != 0)
+        return End(PAYLOAD_NO_MARK);
+
+    m_scan.nStep = PAYLOAD_STEP_OFFSET;
+    cbRead = ReadPayloadCount(m_pSource, &m_scan.dwOffset);
+    if (cbRead != 4)
+        return Short(PAYLOAD_SHORT_OFFSET, cbRead, 4);
+    if (!m_pSource->SeekTo(m_scan.dwOffset))
+        return End(PAYLOAD_BAD_OFFSET);
+    // Nothing is handed out before the whole chain is known to be in the
+    // file: a damaged download must not spoil an earlier installation.
+    if (!PayloadChainInsideFile(m_pSource, m_scan.dwOffset, &m_scan.chain))
+        return Short(PAYLOAD_SHORT_CHAIN, 0, 0);
+    m_info.dwOffset = m_scan.dwOffset;
+    return PAYLOAD_RECORD;
+}
+
+bool PayloadWalker::ReadCount(uint32_t *pdw)
+{
+    uint32_t cbRead = ReadPayloadCount(m_pSource, pdw);
+    if (cbRead != 4)
+        Short(PAYLOAD_SHORT_COUNT, cbRead, 4);
+    return cbRead == 4;
+}
+
+/* A name or directory; a count of PAYLOAD_CCH_TEXT or more is refused with
+   error 206 before anything of the text is read. */
+bool PayloadWalker::ReadText(char *psz, uint32_t *pcb)
+{
+    if (!ReadCount(pcb))
+        return false;
     if (*pcb >= PAYLOAD_CCH_TEXT) {
-        *pResult = RefuseRecord(pScan, PAYLOAD_ERROR_FILENAME_EXCED_RANGE);
+        m_scan.dwError = PAYLOAD_ERROR_FILENAME_EXCED_RANGE;
+        End(PAYLOAD_REFUSED);
         return false;
     }
-    if (ReadPayloadText(pSource, psz, *pcb) != *pcb) {
-        *pResult = EndScan(pScan, PAYLOAD_DAMAGED);
-        return false;
+    uint32_t cbRead = ReadPayloadText(m_pSource, psz, *pcb);
+    if (cbRead != *pcb)
+        Short(PAYLOAD_SHORT_TEXT, cbRead, *pcb);
+    return cbRead == *pcb;
+}
+
+/* The head of the record that starts at m_info.dwOffset, where the source is. */
+PayloadResult PayloadWalker::ReadHead()
+{
+    const uint32_t iRecord = m_scan.cRecords;
+    const uint32_t dwOffset = m_info.dwOffset;
+    m_info.iRecord = iRecord;
+    m_info.nStep = PAYLOAD_STEP_RECORD + 2 * int(iRecord);
+    m_info.cbData = 0;
+    m_info.szTarget[0] = '\0';
+    m_scan.nStep = m_info.nStep;
+
+    uint32_t cbName = 0, cbDir = 0;
+    if (!ReadText(m_info.szName, &cbName) || !ReadText(m_info.szDir, &cbDir))
+        return m_scan.result;
+
+    // Refused before anything is created for it: a record that would leave
+    // the root, or whose path would not fit.
+    uint32_t dwError = CheckPayloadPath(m_info.szDir, m_info.szName);
+    if (dwError == 0 && m_pszRoot != nullptr
+        && !BuildTargetPath(m_info.szTarget, sizeof m_info.szTarget, m_pszRoot, m_info.szDir, m_info.szName))
+        dwError = PAYLOAD_ERROR_FILENAME_EXCED_RANGE;
+    if (dwError != 0) {
+        m_scan.dwError = dwError;
+        return End(PAYLOAD_REFUSED);
     }
-    return true;
+
+    if (!ReadCount(&m_info.cbData))
+        return m_scan.result;
+    const uint64_t qwData = uint64_t(dwOffset) + 12 + cbName + cbDir;
+    if (qwData > UINT32_MAX)
+        return Short(PAYLOAD_SHORT_COUNT, 0, 4);
+    m_info.dwDataOffset = uint32_t(qwData);
+    ++m_scan.cRecords;
+    return PAYLOAD_RECORD;
 }
 
 PayloadResult ScanPayload(ByteSource *pSource, const char *pszRoot, PayloadScan *pScan,
                           PayloadRecordFn pfnRecord, void *pvContext)
 {
-    memset(pScan, 0, sizeof *pScan);
-    pScan->nStep = 3;
-    if (!pSource->SeekFromEnd(PAYLOAD_CB_TAIL))
-        return EndScan(pScan, PAYLOAD_NO_TAIL);
-
-    pScan->nStep = 4;
-    uint8_t bMark = 0xFF;
-    if (pSource->Read(&bMark, 1) != 1)
-        return EndScan(pScan, PAYLOAD_DAMAGED);
-    if (bMark != 0)
-        return EndScan(pScan, PAYLOAD_NO_MARK);
-
-    pScan->nStep = 5;
-    if (ReadPayloadCount(pSource, &pScan->dwOffset) != 4)
-        return EndScan(pScan, PAYLOAD_DAMAGED);
-    if (!pSource->SeekTo(pScan->dwOffset))
-        return EndScan(pScan, PAYLOAD_BAD_OFFSET);
-    if (!PayloadChainInsideFile(pSource, pScan->dwOffset, &pScan->chain))
-        return EndScan(pScan, PAYLOAD_DAMAGED);
-
-    // Every read below lies inside the file, as the pre-walk has just shown.
-    PayloadRecordInfo info;
-    uint32_t dwPos = pScan->dwOffset;
-    for (pScan->nStep = 6;; pScan->nStep += 2) {
-        PayloadResult result;
-        uint32_t cbName, cbDir;
-        info.iRecord = pScan->cRecords;
-        info.dwOffset = dwPos;
-        if (!ScanText(pSource, info.szName, &cbName, pScan, &result)
-            || !ScanText(pSource, info.szDir, &cbDir, pScan, &result))
-            return result;
-
-        uint32_t dwError = CheckPayloadPath(info.szDir, info.szName);
-        info.szTarget[0] = '\0';
-        if (dwError == 0 && pszRoot != nullptr
-            && !BuildTargetPath(info.szTarget, sizeof info.szTarget, pszRoot, info.szDir, info.szName))
-            dwError = PAYLOAD_ERROR_FILENAME_EXCED_RANGE;
-        if (dwError != 0)
-            return RefuseRecord(pScan, dwError);
-
-        if (ReadPayloadCount(pSource, &info.cbData) != 4)
-            return EndScan(pScan, PAYLOAD_DAMAGED);
-        info.dwDataOffset = dwPos + 12 + cbName + cbDir;
-        ++pScan->cRecords;
-        if (pfnRecord != nullptr && !pfnRecord(pvContext, &info, pSource))
-            return EndScan(pScan, PAYLOAD_COMPLETE);
-
-        uint8_t cMore = 0;
-        dwPos = info.dwDataOffset + info.cbData;
-        if (!pSource->SeekTo(dwPos) || pSource->Read(&cMore, 1) != 1)
-            return EndScan(pScan, PAYLOAD_DAMAGED);
-        ++dwPos;
-        if (cMore != 1) {
-            pScan->dwEnd = dwPos;
-            pScan->cMoreLast = cMore;
-            return EndScan(pScan, PAYLOAD_COMPLETE);
+    PayloadWalker walk(pSource, pszRoot);
+    PayloadResult result;
+    while ((result = walk.Next()) == PAYLOAD_RECORD) {
+        if (pfnRecord != nullptr && !pfnRecord(pvContext, &walk.Record(), pSource)) {
+            *pScan = walk.Scan();
+            pScan->result = PAYLOAD_COMPLETE;
+            pScan->nStep = 0;
+            return PAYLOAD_COMPLETE;
         }
     }
+    *pScan = walk.Scan();
+    return result;
 }

@@ -28,6 +28,9 @@
 /* The mark byte and the trailer at the end of the file. */
 #define PAYLOAD_CB_TAIL 5
 #define PAYLOAD_CB_TRAILER 4
+/* The largest setup the format can describe: offsets and the size are
+   unsigned 32-bit. */
+#define PAYLOAD_CB_MAX_SETUP 0xFFFFFFFFu
 /* The smallest record: three counts and cMore. */
 #define PAYLOAD_CB_MIN_RECORD 13
 
@@ -38,9 +41,8 @@
 /* Where the bytes come from: the program's own file, or memory. */
 class ByteSource {
 public:
-    /* Moves to dwOffset bytes from the start, as a signed 32-bit seek does:
-       false for an offset of 2 GB or more; beyond the end is allowed (reads
-       there get nothing). */
+    /* Moves to dwOffset bytes from the start: any offset the format can
+       hold; beyond the end is allowed (reads there get nothing). */
     virtual bool SeekTo(uint32_t dwOffset) = 0;
     /* Moves to cbBack bytes before the end; false when the file is shorter. */
     virtual bool SeekFromEnd(uint32_t cbBack) = 0;
@@ -111,24 +113,47 @@ bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir
 bool WritePayloadTrailer(ByteSink *pSink, uint32_t dwOffset);
 
 /*
- * A whole payload read the way the setup program reads it, for the tool and
- * the tests: what the program would do with the file, up to where it stops.
+ * The steps the program reports ("Failed step %d"): 1 and 2 are its own (its
+ * path; the copies and opening its file), 3 to 5 find the payload, and
+ * record k reports PAYLOAD_STEP_RECORD + 2k while its target is made, one
+ * more for its buffer and two more while its data is copied.
  */
+#define PAYLOAD_STEP_TAIL 3
+#define PAYLOAD_STEP_MARK 4
+#define PAYLOAD_STEP_OFFSET 5
+#define PAYLOAD_STEP_RECORD 6
+
+/* What the walk makes of the payload, up to where the program stops. */
 enum PayloadResult {
     PAYLOAD_COMPLETE,     /* every record read; the program succeeds */
     PAYLOAD_NO_TAIL,      /* shorter than 5 bytes: reported as step 3 */
     PAYLOAD_NO_MARK,      /* the byte at size - 5 is not 0: no payload, step 4 */
     PAYLOAD_BAD_OFFSET,   /* the trailer's offset cannot be sought to: step 5 */
-    PAYLOAD_DAMAGED,      /* a record runs past the trailer: consistency check */
+    PAYLOAD_DAMAGED,      /* a read came up short: consistency check */
     PAYLOAD_REFUSED,      /* a record is refused: reported at its target step */
+    PAYLOAD_RECORD,       /* PayloadWalker::Next: the next record's head is read */
+};
+
+/* Which read of a damaged setup file came up short. Each is one consistency
+   check of the program. */
+enum PayloadShortRead {
+    PAYLOAD_SHORT_NONE,
+    PAYLOAD_SHORT_MARK,    /* the mark byte */
+    PAYLOAD_SHORT_OFFSET,  /* the trailer's offset */
+    PAYLOAD_SHORT_CHAIN,   /* the pre-walk: the chain is not inside the file */
+    PAYLOAD_SHORT_COUNT,   /* a record's cbName, cbDir or cbData */
+    PAYLOAD_SHORT_TEXT,    /* a record's name or directory */
+    PAYLOAD_SHORT_DATA,    /* a record's data (read by the walker's user) */
+    PAYLOAD_SHORT_MORE,    /* a record's cMore */
 };
 
 struct PayloadRecordInfo {
     uint32_t iRecord;
+    int nStep;               /* its target step: PAYLOAD_STEP_RECORD + 2 * iRecord */
     uint32_t dwOffset;       /* where the record starts */
     uint32_t cbData;
     uint32_t dwDataOffset;   /* where its data starts */
-    char szName[PAYLOAD_CCH_TEXT];
+    char szName[PAYLOAD_CCH_TEXT];     /* up to its first NUL byte, if any */
     char szDir[PAYLOAD_CCH_TEXT];
     char szTarget[PAYLOAD_CCH_TEXT];   /* below the root given, or empty */
 };
@@ -138,21 +163,55 @@ struct PayloadScan {
     int nStep;             /* the step the program reports, or 0 */
     uint32_t dwError;      /* PAYLOAD_REFUSED: the error code reported */
     uint32_t dwOffset;     /* the trailer's offset of record 0 */
-    uint32_t cRecords;     /* records handed to the callback */
+    uint32_t cRecords;     /* records handed out */
     uint32_t dwEnd;        /* PAYLOAD_COMPLETE: just past the last record */
     uint8_t cMoreLast;     /* PAYLOAD_COMPLETE: the cMore that ended it */
     PayloadChain chain;
+    PayloadShortRead shortRead;   /* PAYLOAD_DAMAGED: the read that came up short */
+    uint32_t cbRead, cbWanted;    /* ... the bytes it got of those it wanted */
+};
+
+/*
+ * The record walk, the one reader of the payload for the setup program, the
+ * packaging tool, the tests and the fuzzer: the mark, the trailer's offset,
+ * the chain pre-walk, then each record's head (name, directory, size) with
+ * the checks of its name and directory, and of the joined target path below
+ * pszRoot when one is given. Its user only writes the files.
+ *
+ *     PayloadWalker walk(&source, pszRoot);
+ *     while (walk.Next() == PAYLOAD_RECORD)
+ *         ... walk.Record(): the source is at its data, which may be read ...
+ *     walk.Scan(): how the walk ended, and the step to report.
+ */
+class PayloadWalker {
+public:
+    PayloadWalker(ByteSource *pSource, const char *pszRoot);
+    /* PAYLOAD_RECORD with the next record's head in Record(); any other
+       result ends the walk and stays. */
+    PayloadResult Next();
+    const PayloadRecordInfo &Record() const { return m_info; }
+    const PayloadScan &Scan() const { return m_scan; }
+
+private:
+    PayloadResult Begin();
+    PayloadResult ReadHead();
+    bool ReadCount(uint32_t *pdw);
+    bool ReadText(char *psz, uint32_t *pcb);
+    PayloadResult End(PayloadResult result);
+    PayloadResult Short(PayloadShortRead shortRead, uint32_t cbRead, uint32_t cbWanted);
+
+    ByteSource *m_pSource;
+    const char *m_pszRoot;
+    bool m_fBegun = false;
+    PayloadScan m_scan;
+    PayloadRecordInfo m_info;
 };
 
 /* Called for each record with the source at its data, which the callback may
    read; false stops the scan (the result is then PAYLOAD_COMPLETE so far). */
 typedef bool (*PayloadRecordFn)(void *pvContext, const PayloadRecordInfo *pInfo, ByteSource *pSource);
 
-/*
- * Reads the payload as the program does: the mark, the offset, the chain
- * pre-walk, then each record with the program's checks of its name and
- * directory (and of the joined target path below pszRoot, when given).
- */
+/* The whole walk, each record handed to pfnRecord (which may be null). */
 PayloadResult ScanPayload(ByteSource *pSource, const char *pszRoot, PayloadScan *pScan,
                           PayloadRecordFn pfnRecord, void *pvContext);
 

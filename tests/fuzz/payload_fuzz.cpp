@@ -1,9 +1,12 @@
-// libFuzzer target: the payload reader and the path checks on any bytes.
+// libFuzzer target: the record walk (PayloadWalker, as setup.exe, setuppack
+// and the tests run it) and the path checks on any bytes.
 //
-// Beyond "no crash and no sanitizer report", it holds the reader to what the
+// Beyond "no crash and no sanitizer report", it holds the walk to what the
 // setup program relies on:
 //   - a record is handed over only when the whole chain lies inside the file,
 //     so nothing is written from a damaged download;
+//   - a damaged file names a read that really came up short, so that the
+//     program's consistency check of that read ends it;
 //   - every record's data can be read whole;
 //   - every target path lies below the root, fits its buffer and holds no
 //     "\.\" any more;
@@ -114,6 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     PayloadResult result = ScanPayload(&source, kRoot, &scan, Take, &records);
     if (result != PAYLOAD_COMPLETE && result != PAYLOAD_REFUSED && !records.empty())
         Fail("records handed over from a file without a whole chain", std::to_string(records.size()));
+    if (result == PAYLOAD_DAMAGED && scan.shortRead != PAYLOAD_SHORT_CHAIN &&
+        (scan.shortRead == PAYLOAD_SHORT_NONE || scan.cbRead >= scan.cbWanted))
+        Fail("damage without a short read", std::to_string(scan.shortRead));
     if (result != PAYLOAD_COMPLETE)
         return 0;
     if (scan.dwEnd > size - PAYLOAD_CB_TRAILER)

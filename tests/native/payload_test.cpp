@@ -192,11 +192,11 @@ TEST(PayloadFormat, CountsPointingPastTheTrailerAreDamageBeforeAnyRecord)
         EXPECT_TRUE(s.records.empty()) << c.what;
     }
 
-    // An offset of 2 GB or more cannot be sought to: reported as step 5.
+    // Offsets are unsigned: one of 2 GB or more is past this file's end.
     Bytes far = good;
     PutCount(&far, far.size() - 4, 0x80000000);
-    EXPECT_EQ(Scan(far).scan.result, PAYLOAD_BAD_OFFSET);
-    EXPECT_EQ(Scan(far).scan.nStep, 5);
+    EXPECT_EQ(Scan(far).scan.result, PAYLOAD_DAMAGED);
+    EXPECT_TRUE(Scan(far).records.empty());
 
     // A last record that ends exactly at the trailer is whole.
     EXPECT_EQ(Scan(good).scan.result, PAYLOAD_COMPLETE);
@@ -270,6 +270,74 @@ TEST(PayloadFormat, RefusedRecordsAreReportedAtTheirTargetStepAfterTheRecordsBef
     EXPECT_EQ(Scan(MakeSetup(fits)).scan.result, PAYLOAD_COMPLETE);
     fits[0].name += "n";
     EXPECT_EQ(Scan(MakeSetup(fits)).scan.dwError, 206u);
+}
+
+// The bytes given, but the n-th read comes up short (gets nothing): a read
+// error, or a file that changed after the pre-walk.
+class FailingSource : public ByteSource {
+public:
+    FailingSource(const Bytes &bytes, int failAt) : inner_(bytes.data(), uint32_t(bytes.size())), failAt_(failAt) {}
+    bool SeekTo(uint32_t dwOffset) override { return inner_.SeekTo(dwOffset); }
+    bool SeekFromEnd(uint32_t cbBack) override { return inner_.SeekFromEnd(cbBack); }
+    uint32_t Read(void *pv, uint32_t cb) override { return ++reads_ == failAt_ ? 0 : inner_.Read(pv, cb); }
+    uint32_t Size() override { return inner_.Size(); }
+    int reads() const { return reads_; }
+
+private:
+    MemorySource inner_;
+    int failAt_;
+    int reads_ = 0;
+};
+
+TEST(PayloadWalk, EveryShortReadEndsTheWalkInTheCheckOfThatRead)
+{
+    // The program ends a damaged setup through the consistency check of the
+    // read that came up short, which must then really fail: it got fewer
+    // bytes than it wanted, and fixed-size fields want their size.
+    const Bytes setup = MakeSetup(kThree);
+    FailingSource count(setup, 0);
+    PayloadWalker whole(&count, "C:\\desk");
+    while (whole.Next() == PAYLOAD_RECORD) {
+    }
+    ASSERT_EQ(whole.Scan().result, PAYLOAD_COMPLETE);
+
+    std::vector<bool> seen(PAYLOAD_SHORT_MORE + 1);
+    for (int failAt = 1; failAt <= count.reads(); ++failAt) {
+        SCOPED_TRACE("read " + std::to_string(failAt) + " fails");
+        FailingSource source(setup, failAt);
+        PayloadWalker walk(&source, "C:\\desk");
+        uint32_t handedOut = 0;
+        while (walk.Next() == PAYLOAD_RECORD)
+            ++handedOut;
+        const PayloadScan &scan = walk.Scan();
+        ASSERT_EQ(scan.result, PAYLOAD_DAMAGED);
+        EXPECT_EQ(scan.cRecords, handedOut);
+        seen[scan.shortRead] = true;
+        switch (scan.shortRead) {
+        case PAYLOAD_SHORT_CHAIN:
+            EXPECT_EQ(handedOut, 0u) << "nothing before the chain is known whole";
+            break;
+        case PAYLOAD_SHORT_MARK:
+        case PAYLOAD_SHORT_MORE:
+            EXPECT_EQ(scan.cbWanted, 1u);
+            break;
+        case PAYLOAD_SHORT_OFFSET:
+        case PAYLOAD_SHORT_COUNT:
+            EXPECT_EQ(scan.cbWanted, 4u);
+            break;
+        case PAYLOAD_SHORT_TEXT:
+            EXPECT_GT(scan.cbWanted, 0u);
+            break;
+        default:
+            ADD_FAILURE() << "short read " << scan.shortRead;
+        }
+        if (scan.shortRead != PAYLOAD_SHORT_CHAIN)
+            EXPECT_LT(scan.cbRead, scan.cbWanted);
+        EXPECT_EQ(walk.Next(), PAYLOAD_DAMAGED) << "the walk stays ended";
+    }
+    for (int kind : {PAYLOAD_SHORT_MARK, PAYLOAD_SHORT_OFFSET, PAYLOAD_SHORT_CHAIN, PAYLOAD_SHORT_COUNT,
+                     PAYLOAD_SHORT_TEXT, PAYLOAD_SHORT_MORE})
+        EXPECT_TRUE(seen[kind]) << "short read " << kind << " never came up";
 }
 
 TEST(PayloadPath, KeepsEveryFileBelowTheRoot)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "extract/payload.h"
+#include "vector_sink.h"
 
 namespace fs = std::filesystem;
 
@@ -165,6 +166,48 @@ TEST_F(SetupPack, VerifyAndListRejectDamagedAndPayloadlessFiles)
         EXPECT_EQ(Tool("list " + P("bad.exe")).status, 1) << c.what;
     }
     EXPECT_EQ(Tool("verify " + P("missing.exe")).status, 1);
+}
+
+TEST_F(SetupPack, SetupsUpTo4GBAreReadAndLargerOnesRefused)
+{
+    // Sparse files: the image, zeros up to the payload, the payload.
+    auto sparse = [&](const std::string &name, uint64_t payloadAt, bool payload) {
+        Spit(dir_ / name, image_);
+        fs::resize_file(dir_ / name, payloadAt);
+        Bytes tail;
+        VectorSink sink(&tail);
+        WritePayloadRecord(&sink, "high.txt", "books", "far up", 6, 1);
+        WritePayloadRecord(&sink, "last.txt", ".", "", 0, 0);
+        WritePayloadTrailer(&sink, uint32_t(payloadAt));
+        std::ofstream f(dir_ / name, std::ios::binary | std::ios::app);
+        if (payload)
+            f.write(reinterpret_cast<const char *>(tail.data()), std::streamsize(tail.size()));
+    };
+    const uint64_t beyond2GB = 0x80000000, near4GB = 0xFFFFFFFFull - 64;
+    for (uint64_t at : {beyond2GB, near4GB}) {
+        SCOPED_TRACE(at);
+        sparse("big.exe", at, true);
+        ToolRun verify = Tool("verify " + P("big.exe"));
+        EXPECT_EQ(verify.status, 0) << verify.err;
+        EXPECT_NE(verify.out.find("ok: 2 records, 6 bytes of data, payload at offset " + std::to_string(at)),
+                  std::string::npos)
+            << verify.out;
+        EXPECT_EQ(Tool("list " + P("big.exe")).out, "high.txt\tbooks\t6\nlast.txt\t.\t0\n");
+        fs::remove(dir_ / "big.exe");
+    }
+
+    // 4 GB and more: no offset reaches the trailer.
+    sparse("huge.exe", 0x100000000ull, false);
+    ToolRun huge = Tool("verify " + P("huge.exe"));
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_NE(huge.err.find("larger than 4 GB - 1 byte"), std::string::npos) << huge.err;
+    fs::remove(dir_ / "huge.exe");
+    WriteSources(dir_ / "dist");
+    Spit(dir_ / "dist/manifest.txt", kManifest);
+    ToolRun pad = Tool("pack --image " + P("image.exe") + " --manifest " + P("dist/manifest.txt") + " --out " +
+                       P("padded.exe") + " --pad-to 4294967296");
+    EXPECT_EQ(pad.status, 1);
+    EXPECT_NE(pad.err.find("below 4 GB"), std::string::npos) << pad.err;
 }
 
 TEST_F(SetupPack, PackRefusesWhatTheSetupCouldNotExtract)

@@ -229,6 +229,128 @@ TEST_F(Extraction, UncreatableTargetReportsItsStepAndKeepsWhatWasThere)
     ExpectNoLeftovers(tmp_.path());
 }
 
+TEST_F(Extraction, FailedRenameIsReportedAtItsRecordsOwnStepAndKeepsTheOldFile)
+{
+    // Record 1's old file is open without delete sharing: it can be opened
+    // for writing (so a replacement is made) but not replaced by the rename.
+    std::vector<Rec> recs = {{"a.txt", ".", "A"}, {"b.txt", ".", "new B"}, {"c.txt", ".", "C"}};
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    WriteText(desk_ + "\\b.txt", "old B");
+    HANDLE hHeld = CreateFileA((desk_ + "\\b.txt").c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    Place(recs);
+    Outcome out = Run(desk_);
+    CloseHandle(hHeld);
+    ASSERT_TRUE(out.boxShown);
+    ExpectFailure(out, 8, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadText(desk_ + "\\a.txt"), "A");
+    EXPECT_EQ(ReadText(desk_ + "\\b.txt"), "old B");
+    EXPECT_FALSE(FileExists(desk_ + "\\c.txt"));
+    ExpectNoLeftovers(tmp_.path());
+}
+
+TEST_F(Extraction, NameWithNulBytesInItsCountReplacesItsTargetInTheDesktopDirectory)
+{
+    // The name is "ab": its count takes in six NUL bytes after it. The
+    // replacement's temporary file belongs beside the target, not in an
+    // ancestor of the desktop directory (here one that cannot be written).
+    const std::string desk = tmp_ / "A\\B\\C\\D";
+    for (const char *dir : {"A", "A\\B", "A\\B\\C", "A\\B\\C\\D"})
+        CreateDirectoryA((tmp_ / dir).c_str(), NULL);
+    WriteText(desk + "\\ab", "old");
+    Bytes setup = SetupWith({{"ab######", ".", "new"}});
+    auto name = std::search(setup.begin(), setup.end(), std::begin("ab######"), std::end("ab######") - 1);
+    ASSERT_NE(name, setup.end());
+    std::fill(name + 2, name + 8, 0);
+    Place(setup);
+    std::set<std::string> around = Tree(tmp_.path());
+    around.erase("report.txt");
+
+    ScopedImmutable sealed(tmp_ / "A");
+    if (!sealed.on())
+        GTEST_SKIP() << "chattr +i is not available here: a directory cannot be made unwritable for root";
+    ExpectSuccess(Run(desk), desk);
+    EXPECT_EQ(ReadText(desk + "\\ab"), "new");
+    std::set<std::string> now;
+    for (const std::string &path : Tree(tmp_.path()))
+        if (path.compare(0, 8, "A\\B\\C\\D\\") != 0 || around.count(path))
+            now.insert(path);
+    now.erase("report.txt");
+    EXPECT_EQ(now, around) << "made outside the desktop directory";
+    ExpectNoLeftovers(tmp_.path());
+}
+
+TEST_F(Extraction, FullDiskFailsItsRecordsStepKeepsTheOldFileAndExtractsOnceThereIsRoom)
+{
+    // The desktop directory is a file system of 4 MB, nearly full: record 1
+    // (2 MB) replaces an old file, record 0 is new.
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    ScopedTmpfs disk(desk_, "4m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mount -t tmpfs is refused here: no small file system to fill up";
+    // In the way of the copy of the setup, which carries the 2 MB too.
+    CreateDirectoryA((desk_ + "\\setup.exe").c_str(), NULL);
+    const std::string filler = desk_ + "\\filler.bin";
+    WriteText(filler, std::string(3 * 1024 * 1024, 'f'));
+    WriteText(desk_ + "\\big.bin", "old");
+    std::vector<Rec> recs = {{"small.txt", ".", "small"}, {"big.bin", ".", std::string(2 * 1024 * 1024, 'b')},
+                             {"after.txt", ".", "after"}};
+    Place(recs);
+
+    // Record 1's data step, with the system's error: not a damaged setup.
+    ExpectFailure(Run(desk_), 10, ERROR_DISK_FULL);
+    EXPECT_EQ(ReadText(desk_ + "\\small.txt"), "small");
+    EXPECT_EQ(ReadText(desk_ + "\\big.bin"), "old");
+    EXPECT_FALSE(FileExists(desk_ + "\\after.txt"));
+    ExpectNoLeftovers(desk_);
+
+    DeleteFileA(filler.c_str());
+    ExpectSuccess(Run(desk_), desk_);
+    EXPECT_TRUE(ReadText(desk_ + "\\big.bin") == recs[1].data);
+    EXPECT_EQ(ReadText(desk_ + "\\after.txt"), "after");
+    ExpectNoLeftovers(desk_);
+}
+
+TEST_F(Extraction, SetupsOf2To4GBExtract)
+{
+    // Sparse setups: the driver, nothing up to the payload, the payload. In
+    // the first, record 0 starts below 2 GB and record 1 beyond it.
+    CreateDirectoryA((tmp_ / "A").c_str(), NULL);
+    CreateDirectoryA(desk_.c_str(), NULL);
+    // In the way of the copy of the setup, which would fill the disk.
+    CreateDirectoryA((desk_ + "\\setup.exe").c_str(), NULL);
+    const Bytes driver = ReadBytes(BuildFile("extract_driver.exe"));
+    std::vector<Rec> recs = {{"low.txt", ".", std::string(64, 'l')}, {"high.txt", "books", "high"}};
+    for (uint32_t at : {0x7FFFFFF0u, 0xFFFF0000u}) {
+        SCOPED_TRACE(at);
+        Bytes tail;
+        VectorSink sink(&tail);
+        WritePayloadRecord(&sink, recs[0].name.c_str(), ".", recs[0].data.data(), 64, 1);
+        WritePayloadRecord(&sink, recs[1].name.c_str(), "books", "high", 4, 0);
+        WritePayloadTrailer(&sink, at);
+        Place(driver);
+        HANDLE h = CreateFileA(exe_.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        // Written past the end: the host's file system keeps the gap a hole.
+        LONG high = 0;
+        SetFilePointer(h, LONG(at), &high, FILE_BEGIN);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, tail.data(), DWORD(tail.size()), &written, NULL) && written == tail.size());
+        CloseHandle(h);
+
+        Outcome out = Run(desk_);
+        DeleteFileA(exe_.c_str());
+        ExpectSuccess(out, desk_);
+        EXPECT_EQ(ReadText(desk_ + "\\low.txt"), recs[0].data);
+        EXPECT_EQ(ReadText(desk_ + "\\books\\high.txt"), "high");
+        DeleteFileA((desk_ + "\\low.txt").c_str());
+        DeleteFileA((desk_ + "\\books\\high.txt").c_str());
+    }
+}
+
 TEST_F(Extraction, RecordsThatWouldLeaveTheDesktopDirectoryAreRefused)
 {
     struct Case {
