@@ -35,9 +35,9 @@
 #define O_BINARY 0
 #endif
 
-#include "dialogs/desktop_dir.h"
 #include "extract/payload.h"
 #include "extract/payload_path.h"
+#include "settings/desktop_dir.h"
 
 namespace {
 

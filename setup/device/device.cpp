@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include "base/process.h"
 #include "device/guard.h"
 #include "device/load_script.h"
 #include "device/loader.h"
-#include "dialogs/settings.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 #if defined(__i386__)
 static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags used by guard_i686.S");

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shell/text.h"
+#include "base/text.h"
 
 const char c_szDeviceAppName[] = "qARNEL";
 const char c_szLoadScriptFile[] = "qArnel.ld";

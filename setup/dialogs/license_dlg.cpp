@@ -1,8 +1,8 @@
 #include "dialogs/dialogs.h"
 
+#include "base/process.h"
 #include "dialogs/placement.h"
 #include "res/resource.h"
-#include "shell/setup.h"
 
 void CenterDialog(HWND hwnd, HWND hwndOver)
 {

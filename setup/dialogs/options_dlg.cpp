@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 static const char c_szTooLong[] =
     "The path of the folder you selected is too long to install into.\r\r"

@@ -1,8 +1,8 @@
 #include "dialogs/dialogs.h"
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 // The edits in record order: name, company, address, city, state, postal
 // code, country, phone, fax. The tenth field (the key number) has none.

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/process.h"
+#include "base/text.h"
 #include "shell/panel.h"
-#include "shell/setup.h"
-#include "shell/text.h"
 
 static const COLORREF c_rgbWhite = RGB(255, 255, 255);
 static const COLORREF c_rgbDarkBlue = RGB(0, 0, 160);

@@ -4,13 +4,13 @@
 
 #include <cstring>
 
-#include "dialogs/settings.h"
+#include "base/check.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/check.h"
+#include "settings/settings.h"
 #include "shell/install.h"
 #include "shell/panel.h"
 #include "shell/release_notes.h"
-#include "shell/setup.h"
 
 #define MAIN_WIDTH  580
 #define MAIN_HEIGHT 460

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/desktop_dir.h"
 #include "dialogs/placement.h"
+#include "settings/desktop_dir.h"
 #include "shell/panel.h"
 #include "shell/release_notes.h"
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/userinfo.h"
 #include "extract/extract.h"
 #include "extract/payload.h"
+#include "settings/userinfo.h"
 #include "extract_support.h"
 #include "robot.h"
 #include "test_support.h"

@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/process.h"
 #include "shell/install.h"
-#include "shell/setup.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

@@ -1,4 +1,4 @@
-#include "dialogs/desktop_dir.h"
+#include "settings/desktop_dir.h"
 
 #include <cstring>
 

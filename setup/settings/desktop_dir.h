@@ -3,8 +3,8 @@
  * chooses another folder. Derived from the directory the handheld PC's
  * desktop services were installed in, or a built-in path.
  */
-#ifndef SETUP_DIALOGS_DESKTOP_DIR_H
-#define SETUP_DIALOGS_DESKTOP_DIR_H
+#ifndef SETUP_SETTINGS_DESKTOP_DIR_H
+#define SETUP_SETTINGS_DESKTOP_DIR_H
 
 #include <cstddef>
 
