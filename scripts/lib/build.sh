@@ -24,6 +24,13 @@ setup_build_native() {
         -DSETUP_SANITIZE=ON -DSETUP_FUZZ=ON
 }
 
+# An optimised native build without the sanitizers or tests (scripts/bench
+# times the packaging tool in it).
+setup_build_native_release() {
+    _setup_build_tree "$root/out/native-release" "native-release (clang -O2, no sanitizers)" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSETUP_TESTS=OFF
+}
+
 setup_build_windows() {
     local arch=$1
     _setup_build_tree "$root/out/win$arch" "win$arch" \
