@@ -46,7 +46,7 @@ BOOL BrowseForDesktopDir()
     // A folder without a file-system path counts as no choice.
     if (!fPath || szFolder[0] == '\0')
         return FALSE;
-    if (!InstallSuffixFits(szFolder)) {
+    if (!PickedFolderSuffixFits(szFolder)) {
         char szCaption[128];
         LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
         MessageBoxA(g_hwndMain, c_szTooLong, szCaption, MB_OK);
@@ -74,7 +74,7 @@ static BOOL IsTicked(HWND hDlg, int idCheckBox)
 static void OnBrowse(HWND hDlg)
 {
     if (BrowseForDesktopDir()) {
-        AppendText(g_szDesktopDir, sizeof g_szDesktopDir, c_szInstallSuffix);
+        AppendText(g_szDesktopDir, sizeof g_szDesktopDir, c_szPickedFolderSuffix);
         SetDlgItemTextA(hDlg, IDC_DESKTOPDIR, g_szDesktopDir);
     }
     SetFocus(hDlg);

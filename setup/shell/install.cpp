@@ -5,6 +5,7 @@
 #include "dialogs/dialogs.h"
 #include "extract/extract.h"
 #include "res/resource.h"
+#include "shell/libcheck.h"
 
 // The dialogs of the sequence, in order; each must end with TRUE.
 static BOOL RunDialog(int idDialog, DLGPROC pfnDlgProc)

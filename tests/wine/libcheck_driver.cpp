@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "base/process.h"
-#include "shell/install.h"
+#include "shell/libcheck.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
