@@ -39,6 +39,12 @@ setup_build_windows() {
         -DSETUP_PACK_TOOL="$root/out/native/tools/setuppack"
 }
 
+# The payload's offset in setup.exe, as the native build was configured with
+# it (SETUP_PAYLOAD_OFFSET in cmake/SetupCommon.cmake).
+setup_payload_offset() {
+    sed -n 's/^SETUP_PAYLOAD_OFFSET:INTERNAL=//p' "$root/out/native/CMakeCache.txt"
+}
+
 setup_build_all() {
     echo "== Checking the tools"
     setup_deps
