@@ -95,6 +95,8 @@ bool InstallToDevice()
 {
     DeviceStep step = {0, false};
     if (!GuardedCall(RunDeviceSteps, &step)) {
+        // Text and caption as the released program showed them, literals
+        // there too: the robot and the tests know this box by them.
         MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
         step.fResult = false;
     }

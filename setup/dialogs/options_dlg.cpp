@@ -8,6 +8,9 @@
 #include "res/resource.h"
 #include "settings/settings.h"
 
+// Not in the string table: the message came with the check of the path's
+// length, and the string table holds exactly the strings of the released
+// program, no more.
 static const char c_szTooLong[] =
     "The path of the folder you selected is too long to install into.\r\r"
     "Please select a folder with a shorter path.";
