@@ -3,6 +3,8 @@
 // line of text, built with the setup program's own flags.
 #include <windows.h>
 
+#include "shell/window_layout.h"
+
 static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -36,7 +38,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     wc.lpszClassName = "benchWindow";
     if (!RegisterClassA(&wc))
         return 1;
-    HWND hwnd = CreateWindowExA(0, "benchWindow", "Minimal window", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 580, 460,
+    HWND hwnd = CreateWindowExA(0, "benchWindow", "Minimal window", WS_OVERLAPPED | WS_VISIBLE, 0, 0, MAIN_WIDTH, MAIN_HEIGHT,
                                 NULL, NULL, hInstance, NULL);
     if (!hwnd)
         return 1;

@@ -9,6 +9,13 @@ set(SETUP_PACK_TOOL "" CACHE FILEPATH "Native packaging tool used to append the 
 # its tests that way (tests/CMakeLists.txt).
 set(SETUP_PROGRAM_DIR "" CACHE PATH "Directory of the setup.exe the Wine tests run (tests only)")
 
+# Where the payload starts in every setup.exe: the size of the program it
+# replaces, where the releases have always put it. The packaging step pads the
+# image to it, the size check holds the image within it, and the tests (as the
+# compile definition SETUP_PAYLOAD_OFFSET) and scripts/bench (from the cache)
+# take it from here.
+set(SETUP_PAYLOAD_OFFSET 231936 CACHE INTERNAL "Offset of the payload in setup.exe")
+
 if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(SETUP_BUILD_NAME win64)

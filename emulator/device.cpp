@@ -16,16 +16,18 @@ namespace {
 const DWORD kCppExceptionCode = 0xE06D7363;
 const DWORD kSoftwareExceptionCode = 0xE0000001;
 
-const char kDefaultSettings[] =
-    "; The emulated handheld PC (see docs/device-emulator.md).\r\n"
-    "[Device]\r\n"
-    "Attached=1\r\n"
-    "Processor=SH3\r\n"
-    "FreeSpace=4194304\r\n"
-    "\r\n"
-    "[Installed]\r\n"
-    "\r\n"
-    "[Faults]\r\n";
+std::string DefaultSettings()
+{
+    return "; The emulated handheld PC (see docs/device-emulator.md).\r\n"
+           "[Device]\r\n"
+           "Attached=1\r\n"
+           "Processor=SH3\r\n"
+           "FreeSpace=" + std::to_string(kDefaultFreeSpace) + "\r\n"
+           "\r\n"
+           "[Installed]\r\n"
+           "\r\n"
+           "[Faults]\r\n";
+}
 
 const char *const kSystemFolders[] = {"\\Windows", "\\Windows\\Programs", "\\Windows\\Desktop",
                                       "\\Program Files", "\\My Documents"};
@@ -118,7 +120,8 @@ bool PrepareDevice()
         FILE *f = fopen(settings.c_str(), "wb");
         if (!f)
             return false;
-        fwrite(kDefaultSettings, 1, sizeof kDefaultSettings - 1, f);
+        std::string text = DefaultSettings();
+        fwrite(text.data(), 1, text.size(), f);
         fclose(f);
     }
     std::string root = StoreRoot();

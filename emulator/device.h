@@ -13,6 +13,9 @@ namespace hpc {
 // The DLL this code is linked into; set by its DllMain.
 extern HMODULE g_hModule;
 
+// The free space of a new device, and of one whose settings do not say: 4 MB.
+const unsigned long kDefaultFreeSpace = 4194304;
+
 // The device folder: %HPC_DEVICE% when set, else "device" beside the DLL.
 std::string DeviceDir();
 std::string SettingsPath();

@@ -107,19 +107,20 @@ struct Step {
     long long cbDelta;     // bytes the step takes from the free space
 };
 
-struct Load {
+// One call of Load: its command line, the planned steps, why it failed.
+struct LoadJob {
     std::string cpu, app, appDir, user, company, script;
     std::vector<Step> steps;
     std::string error;
 };
 
-bool Fail(Load *load, const std::string &error)
+bool Fail(LoadJob *load, const std::string &error)
 {
     load->error = error;
     return false;
 }
 
-bool ParseCommandLine(const char *cmdline, Load *load)
+bool ParseCommandLine(const char *cmdline, LoadJob *load)
 {
     std::vector<std::string> f;
     if (!cmdline || !SplitArgs(cmdline, &f) || f.size() != 7)
@@ -139,7 +140,7 @@ bool ParseCommandLine(const char *cmdline, Load *load)
 }
 
 // Reads the script and resolves every command up to "exit".
-bool PlanScript(Load *load)
+bool PlanScript(LoadJob *load)
 {
     std::vector<char> bytes;
     if (!ReadFileBytes(load->script, &bytes))
@@ -199,7 +200,7 @@ bool PlanScript(Load *load)
 }
 
 // Carries out one step on the store.
-bool RunStep(const Step &step, Load *load)
+bool RunStep(const Step &step, LoadJob *load)
 {
     switch (step.kind) {
     case Step::kCopy: {
@@ -286,7 +287,19 @@ private:
     HWND text_ = NULL;
 };
 
-int Finish(int result, const Load &load)
+// What Load returns; the device log shows the number ("Load = 5 (...)").
+enum LoadResult {
+    kLoadDone = 0,
+    kLoadNotConnected = 1,
+    kLoadFailsArmed = 2,       // [Faults] LoadFails
+    kLoadBadCommandLine = 3,
+    kLoadBadScript = 4,        // unreadable, an unknown command, a missing file, a bad path
+    kLoadNoRoom = 5,
+    kLoadDetached = 6,         // [Faults] DetachAfter
+    kLoadStepFailed = 7,       // a command could not be carried out
+};
+
+int Finish(LoadResult result, const LoadJob &load)
 {
     Log("Load = " + std::to_string(result) + (load.error.empty() ? std::string() : " (" + load.error + ")"));
     return result;
@@ -294,26 +307,26 @@ int Finish(int result, const Load &load)
 
 int RunLoad(HWND owner, const char *cmdline)
 {
-    Load load;
+    LoadJob load;
     Log("Load " + Quote(cmdline ? cmdline : "(null)"));
     if (!g_fConnected)
-        return Finish(1, load);
+        return Finish(kLoadNotConnected, load);
     if (GetNumber("Faults", "LoadFails", 0) != 0) {
         load.error = "fault: LoadFails";
-        return Finish(2, load);
+        return Finish(kLoadFailsArmed, load);
     }
     if (!ParseCommandLine(cmdline, &load))
-        return Finish(3, load);
+        return Finish(kLoadBadCommandLine, load);
     if (!PlanScript(&load))
-        return Finish(4, load);
+        return Finish(kLoadBadScript, load);
 
     long long cbNeeded = 0;
     for (const Step &step : load.steps)
         cbNeeded += step.cbDelta;
-    long long cbFree = (long long)GetNumber("Device", "FreeSpace", 4194304);
+    long long cbFree = (long long)GetNumber("Device", "FreeSpace", kDefaultFreeSpace);
     if (cbNeeded > cbFree) {
         load.error = "needs " + std::to_string(cbNeeded) + " bytes, " + std::to_string(cbFree) + " free";
-        return Finish(5, load);
+        return Finish(kLoadNoRoom, load);
     }
 
     // A load in progress leaves no complete application behind until it ends.
@@ -334,7 +347,7 @@ int RunLoad(HWND owner, const char *cmdline)
             PutSetting("Device", "Attached", "0");
             g_fConnected = false;
             load.error = "fault: the device detached after " + std::to_string(i) + " commands";
-            return Finish(6, load);
+            return Finish(kLoadDetached, load);
         }
         if (fFault && i == faultAfter) {
             progress.Close();
@@ -346,12 +359,12 @@ int RunLoad(HWND owner, const char *cmdline)
         const Step &step = load.steps[i];
         progress.Show(step.what, msPause);
         if (!RunStep(step, &load))
-            return Finish(7, load);
+            return Finish(kLoadStepFailed, load);
         cbFree -= step.cbDelta;
         PutSetting("Device", "FreeSpace", std::to_string(cbFree < 0 ? 0 : cbFree).c_str());
     }
     PutSetting("Installed", load.app.c_str(), load.appDir.c_str());
-    return Finish(0, load);
+    return Finish(kLoadDone, load);
 }
 
 }  // namespace
@@ -402,7 +415,7 @@ BOOL WINAPI Load_PegCpuType(LPSTR buf16)
 DWORD WINAPI Load_PegFreeSpace(void)
 {
     FaultIfArmed("Load_PegFreeSpace");
-    DWORD cb = g_fConnected ? DWORD(GetNumber("Device", "FreeSpace", 4194304)) : 0;
+    DWORD cb = g_fConnected ? DWORD(GetNumber("Device", "FreeSpace", kDefaultFreeSpace)) : 0;
     Log("Load_PegFreeSpace = " + std::to_string(cb));
     return cb;
 }

@@ -10,8 +10,9 @@
 // folder), the directory in the payload (backslashes, "." for the root) and
 // the file name. Lines starting with '#' and blank lines are skipped.
 // --pad-to fills a smaller image with zero bytes up to that size, so that the
-// payload starts at the same offset whatever the build (the releases put it
-// at 231936, where it has always been).
+// payload starts at the same offset whatever the build (the build pads to
+// SETUP_PAYLOAD_OFFSET of cmake/SetupCommon.cmake, where the releases have
+// always put it).
 //
 // Exit status: 0 done; 1 a damaged or payload-less setup, or an input that
 // cannot be packed; 2 wrong usage.
@@ -35,9 +36,9 @@
 #define O_BINARY 0
 #endif
 
-#include "dialogs/desktop_dir.h"
 #include "extract/payload.h"
 #include "extract/payload_path.h"
+#include "settings/desktop_dir.h"
 
 namespace {
 

@@ -24,12 +24,25 @@ setup_build_native() {
         -DSETUP_SANITIZE=ON -DSETUP_FUZZ=ON
 }
 
+# An optimised native build without the sanitizers or tests (scripts/bench
+# times the packaging tool in it).
+setup_build_native_release() {
+    _setup_build_tree "$root/out/native-release" "native-release (clang -O2, no sanitizers)" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSETUP_TESTS=OFF
+}
+
 setup_build_windows() {
     local arch=$1
     _setup_build_tree "$root/out/win$arch" "win$arch" \
         -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$([ "$arch" = 64 ] && echo x86_64 || echo i686).cmake" \
         -DSETUP_PACK_TOOL="$root/out/native/tools/setuppack"
+}
+
+# The payload's offset in setup.exe, as the native build was configured with
+# it (SETUP_PAYLOAD_OFFSET in cmake/SetupCommon.cmake).
+setup_payload_offset() {
+    sed -n 's/^SETUP_PAYLOAD_OFFSET:INTERNAL=//p' "$root/out/native/CMakeCache.txt"
 }
 
 setup_build_all() {

@@ -54,6 +54,9 @@ REG
     fi
 }
 
+# A path of this machine as the Windows programs under Wine see it (drive Z: is /).
+winpath() { echo "Z:$1" | tr / '\\'; }
+
 _wine_env_loader() { if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE64"; fi; }
 _wine_env_prefix() { if [ "$1" = i686 ]; then echo "$2/wineprefix32"; else echo "$2/wineprefix"; fi; }
 
@@ -126,7 +129,7 @@ _wine_env_start_arch() {
             # missing: check that it took, and try again.
             local try
             for try in 1 2 3; do
-                "$loader" regedit /S "$(echo "Z:$out/wine-settings-$arch.reg" | tr / '\\')" >/dev/null 2>&1 </dev/null
+                "$loader" regedit /S "$(winpath "$out/wine-settings-$arch.reg")" >/dev/null 2>&1 </dev/null
                 "$loader" reg query 'HKCU\Software\Wine\Fonts\Replacements' /v Arial >/dev/null 2>&1 </dev/null && break
                 if [ $try = 3 ]; then
                     echo "error: the settings of the $arch Wine prefix did not take" >&2
@@ -151,8 +154,11 @@ _wine_env_start_arch() {
     export "SETUP_${var}_PREFIX=$prefix" "SETUP_${var}_DISPLAY=$_wine_env_display"
 }
 
-# wine_env_start OUTDIR [own-display|user-display] [ARCH...]
-# Architectures: x86_64, i686 (default: both). Exports SETUP_WIN64_PREFIX,
+# wine_env_start OUTDIR [MODE [ARCH...]]
+# MODE own-display (the default): a private Xvfb display per architecture.
+# MODE user-display (scripts/demo with a display): the user's $DISPLAY, or a
+# private Xvfb display when DISPLAY is not set.
+# ARCH x86_64, i686 (default: both). Exports SETUP_WIN64_PREFIX,
 # SETUP_WIN64_DISPLAY, SETUP_WIN32_PREFIX, SETUP_WIN32_DISPLAY for the ones
 # started, and WINEPREFIX, DISPLAY and WINE (the loader) for the first.
 wine_env_start() {

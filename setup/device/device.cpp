@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include "base/process.h"
 #include "device/guard.h"
 #include "device/load_script.h"
 #include "device/loader.h"
-#include "dialogs/settings.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 #if defined(__i386__)
 static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags used by guard_i686.S");
@@ -95,6 +95,8 @@ bool InstallToDevice()
 {
     DeviceStep step = {0, false};
     if (!GuardedCall(RunDeviceSteps, &step)) {
+        // Text and caption as the released program showed them, literals
+        // there too: the robot and the tests know this box by them.
         MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
         step.fResult = false;
     }

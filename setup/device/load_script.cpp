@@ -2,12 +2,24 @@
 
 #include <cstring>
 
-#include "shell/text.h"
+#include "base/text.h"
+
+// The application's directory on the device; every device path of the
+// script and the command line is built from it.
+#define DEVICE_APP_DIR "\\Program Files\\qARNEL Beta"
+#define DEVICE_BOOKS_DIR DEVICE_APP_DIR "\\Books"
 
 const char c_szDeviceAppName[] = "qARNEL";
+// The script's name is spelt two ways on purpose. The file is created as
+// "qArnel.ld", the name the desktop directory has always shown; the loader is
+// handed "qARNEL.ld" (c_szLoadScriptArgument), as it always has been. The
+// desktop's file system ignores case, so both name the same file, and each
+// spelling is kept where users and the loader have always seen it.
 const char c_szLoadScriptFile[] = "qArnel.ld";
 
 namespace {
+
+const char c_szLoadScriptArgument[] = "qARNEL.ld";
 
 const char *const c_rgszFilmFiles[] = {
     "film01.htm", "film02.htm", "film03.htm", "film05.htm", "film06.htm", "film08.htm",
@@ -24,7 +36,7 @@ const char *const c_rgszCustomFiles[] = {
 };
 
 struct Book {
-    const char *pszDeviceDir;   // below "\Program Files\qARNEL Beta\Books\"
+    const char *pszDeviceDir;   // below DEVICE_BOOKS_DIR
     const char *pszSourceDir;   // relative to the desktop directory
     const char *const *ppszFiles;
     int cFiles;
@@ -57,11 +69,11 @@ void WriteLoadScriptLines(FILE *pf, BookChoice choice)
     char szLine[512];
     fputs("copy . . qARNEL.exe\n", pf);
     fputs("copy . \\Windows qARNEL.htc\n", pf);
-    fputs("mkdir \"\\Program Files\\qARNEL Beta\\Books\" \n", pf);
+    fputs("mkdir \"" DEVICE_BOOKS_DIR "\" \n", pf);
     for (int i = 0; i < 3; ++i) {
         if (!Chosen(choice, i))
             continue;
-        FormatText(szLine, sizeof szLine, "mkdir \"\\Program Files\\qARNEL Beta\\Books\\%s\" \n",
+        FormatText(szLine, sizeof szLine, "mkdir \"" DEVICE_BOOKS_DIR "\\%s\" \n",
                    c_rgBooks[i].pszDeviceDir);
         fputs(szLine, pf);
     }
@@ -70,7 +82,7 @@ void WriteLoadScriptLines(FILE *pf, BookChoice choice)
             continue;
         const Book &book = c_rgBooks[i];
         for (int iFile = 0; iFile < book.cFiles; ++iFile) {
-            FormatText(szLine, sizeof szLine, "copy %s \"\\Program Files\\qARNEL Beta\\Books\\%s\" \"%s\" \n",
+            FormatText(szLine, sizeof szLine, "copy %s \"" DEVICE_BOOKS_DIR "\\%s\" \"%s\" \n",
                        book.pszSourceDir, book.pszDeviceDir, book.ppszFiles[iFile]);
             fputs(szLine, pf);
         }
@@ -119,11 +131,11 @@ bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int3
     char szCompany[256];
     CopyWithoutQuotes(szName, sizeof szName, pszName, cchField);
     CopyWithoutQuotes(szCompany, sizeof szCompany, pszCompany, cchField);
-    return FormatText(pszDst, cchDst, "%s \"qARNEL\" \"\\Program Files\\qARNEL Beta\" %d \"%s\" \"%s\" qARNEL.ld",
-                      pszCpu, static_cast<int>(cbNeeded), szName, szCompany);
+    return FormatText(pszDst, cchDst, "%s \"%s\" \"" DEVICE_APP_DIR "\" %d \"%s\" \"%s\" %s", pszCpu,
+                      c_szDeviceAppName, static_cast<int>(cbNeeded), szName, szCompany, c_szLoadScriptArgument);
 }
 
 bool FormatDeviceProgramPath(char *pszDst, size_t cchDst)
 {
-    return FormatText(pszDst, cchDst, "\\Program Files\\qARNEL Beta\\%s", "qARNEL.exe");
+    return FormatText(pszDst, cchDst, DEVICE_APP_DIR "\\%s", "qARNEL.exe");
 }

@@ -1,23 +1,7 @@
 #include "dialogs/dialogs.h"
 
-#include "dialogs/placement.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/setup.h"
-
-void CenterDialog(HWND hwnd, HWND hwndOver)
-{
-    RECT rc, rcOver;
-    GetWindowRect(hwnd, &rc);
-    GetWindowRect(hwndOver, &rcOver);
-    HDC hdc = GetDC(hwnd);
-    int cxScreen = GetDeviceCaps(hdc, HORZRES);
-    int cyScreen = GetDeviceCaps(hdc, VERTRES);
-    ReleaseDC(hwnd, hdc);
-
-    int x = CenteredOrigin(rc.right - rc.left, rcOver.left, rcOver.right - rcOver.left, cxScreen);
-    int y = CenteredOrigin(rc.bottom - rc.top, rcOver.top, rcOver.bottom - rcOver.top, cyScreen);
-    SetWindowPos(hwnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
 
 // The agreement is string 8 followed by strings 16 to 30, nothing between them.
 static void FillLicenseText(HWND hDlg)

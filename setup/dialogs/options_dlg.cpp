@@ -4,10 +4,13 @@
 
 #include <cstring>
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
+// Not in the string table: the message came with the check of the path's
+// length, and the string table holds exactly the strings of the released
+// program, no more.
 static const char c_szTooLong[] =
     "The path of the folder you selected is too long to install into.\r\r"
     "Please select a folder with a shorter path.";
@@ -46,7 +49,7 @@ BOOL BrowseForDesktopDir()
     // A folder without a file-system path counts as no choice.
     if (!fPath || szFolder[0] == '\0')
         return FALSE;
-    if (!InstallSuffixFits(szFolder)) {
+    if (!PickedFolderSuffixFits(szFolder)) {
         char szCaption[128];
         LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
         MessageBoxA(g_hwndMain, c_szTooLong, szCaption, MB_OK);
@@ -74,7 +77,7 @@ static BOOL IsTicked(HWND hDlg, int idCheckBox)
 static void OnBrowse(HWND hDlg)
 {
     if (BrowseForDesktopDir()) {
-        AppendText(g_szDesktopDir, sizeof g_szDesktopDir, c_szInstallSuffix);
+        AppendText(g_szDesktopDir, sizeof g_szDesktopDir, c_szPickedFolderSuffix);
         SetDlgItemTextA(hDlg, IDC_DESKTOPDIR, g_szDesktopDir);
     }
     SetFocus(hDlg);

@@ -1,8 +1,8 @@
 #include "dialogs/dialogs.h"
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 // The edits in record order: name, company, address, city, state, postal
 // code, country, phone, fax. The tenth field (the key number) has none.
@@ -10,6 +10,9 @@ static const int c_aidEdits[] = {
     IDC_NAME, IDC_COMPANY, IDC_ADDRESS, IDC_CITY, IDC_STATE, IDC_POSTALCODE, IDC_COUNTRY, IDC_PHONE, IDC_FAX,
 };
 
+// These two are in the program, not the string table, as they always were,
+// caption included: the released program showed exactly this text, and the
+// tests and the robot know the message box by it.
 static const char c_szBlankText[] =
     "Either the Name or Fax field is blank.  Please fill these in before continuing.";
 static const char c_szBlankCaption[] = "rOSK Install";

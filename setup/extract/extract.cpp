@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dialogs/settings.h"
+#include "base/check.h"
+#include "base/text.h"
 #include "extract/payload.h"
 #include "extract/payload_path.h"
-#include "shell/check.h"
-#include "shell/text.h"
+#include "settings/settings.h"
 
 static_assert(PAYLOAD_ERROR_INVALID_NAME == ERROR_INVALID_NAME, "error code of a refused path");
 static_assert(PAYLOAD_ERROR_FILENAME_EXCED_RANGE == ERROR_FILENAME_EXCED_RANGE, "error code of a long path");

@@ -1,10 +1,10 @@
 #include <cstdio>
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "extract/extract.h"
 #include "extract/register_form.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 void WriteRegistrationForm()
 {

@@ -1,6 +1,6 @@
 #include "extract/register_form.h"
 
-#include "shell/text.h"
+#include "base/text.h"
 
 #define DASHES_10 "----------"
 #define DASHES_100 DASHES_10 DASHES_10 DASHES_10 DASHES_10 DASHES_10 \

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "dialogs/userinfo.h"
+#include "settings/userinfo.h"
 
 /* The product number's buffer (string IDS_PRODUCT_NUMBER). */
 #define CCH_PRODUCT_NUMBER 50

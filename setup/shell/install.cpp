@@ -1,10 +1,11 @@
 #include "shell/install.h"
 
+#include "base/process.h"
 #include "device/device.h"
 #include "dialogs/dialogs.h"
 #include "extract/extract.h"
 #include "res/resource.h"
-#include "shell/setup.h"
+#include "shell/libcheck.h"
 
 // The dialogs of the sequence, in order; each must end with TRUE.
 static BOOL RunDialog(int idDialog, DLGPROC pfnDlgProc)

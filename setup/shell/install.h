@@ -16,19 +16,4 @@ enum InstallOutcome {
 
 InstallOutcome RunInstallSequence();
 
-/*
- * Non-zero until both device libraries have been loaded by name; from then
- * on the check is skipped for the rest of the run.
- */
-extern BOOL g_fLibrariesChecked;
-
-/* The device libraries as loaded by the check, in check order; never released. */
-extern HMODULE g_ahmodDeviceLibraries[2];
-
-/*
- * Loads "ppcload", then "rapi". For the first that does not load, tells the
- * user which library is missing and returns FALSE; the other is not tried.
- */
-BOOL CheckDeviceLibraries();
-
 #endif

@@ -1,7 +1,8 @@
+#include "shell/libcheck.h"
+
+#include "base/process.h"
+#include "base/text.h"
 #include "res/resource.h"
-#include "shell/install.h"
-#include "shell/setup.h"
-#include "shell/text.h"
 
 BOOL g_fLibrariesChecked = TRUE;
 HMODULE g_ahmodDeviceLibraries[2];

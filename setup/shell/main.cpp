@@ -1,4 +1,4 @@
-#include "shell/setup.h"
+#include "base/process.h"
 #include "shell/window.h"
 
 #include "res/resource.h"

@@ -4,16 +4,14 @@
 
 #include <cstring>
 
-#include "dialogs/settings.h"
+#include "base/check.h"
+#include "base/process.h"
 #include "res/resource.h"
-#include "shell/check.h"
+#include "settings/settings.h"
+#include "shell/button_list.h"
 #include "shell/install.h"
-#include "shell/panel.h"
 #include "shell/release_notes.h"
-#include "shell/setup.h"
-
-#define MAIN_WIDTH  580
-#define MAIN_HEIGHT 460
+#include "shell/window_layout.h"
 
 HBITMAP g_hbmSplash;
 char g_szFooter[CCH_FOOTER];
@@ -52,7 +50,18 @@ BOOL CreateSetupWindow(HINSTANCE hInstance, int nCmdShow)
     return TRUE;
 }
 
-static LRESULT OnCreate(HWND hwnd)
+// A button with its caption from the string table.
+static void AddCommandButton(UINT idString)
+{
+    char szText[256];
+    szText[0] = '\0';
+    LoadStringA(g_hInst, idString, szText, sizeof szText);
+    AppendCommandButton(szText);
+}
+
+// Returns 1, not the 0 that creation expects: the system only tells a -1
+// apart, and the program has always answered 1 here.
+static LRESULT OnMainWindowCreate(HWND hwnd)
 {
     g_hwndMain = hwnd;
     AddCommandButton(IDS_BTN_INSTALL);
@@ -80,7 +89,7 @@ static LRESULT OnCreate(HWND hwnd)
 
 // The list and the bitmap are left empty, so a paint, a mouse message or a
 // second destroy message that still arrives before the loop ends finds nothing.
-static LRESULT OnDestroy()
+static LRESULT OnMainWindowDestroy()
 {
     FreeCommandButtons();
     if (g_hbmSplash != NULL) {
@@ -132,7 +141,7 @@ static void ShowWebPage(HWND hwnd)
     MessageBoxA(hwnd, szText, szCaption, MB_OK);
 }
 
-static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+static LRESULT OnMainWindowCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case IDM_INIT:
@@ -167,17 +176,17 @@ LRESULT CALLBACK SetupWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam
 {
     switch (uMsg) {
     case WM_CREATE:
-        return OnCreate(hwnd);
+        return OnMainWindowCreate(hwnd);
     case WM_DESTROY:
-        return OnDestroy();
+        return OnMainWindowDestroy();
     case WM_PAINT:
-        return OnPaint(hwnd, wParam, lParam);
+        return OnMainWindowPaint(hwnd, wParam, lParam);
     case WM_COMMAND:
-        return OnCommand(hwnd, wParam, lParam);
+        return OnMainWindowCommand(hwnd, wParam, lParam);
     case WM_MOUSEMOVE:
-        return OnMouseMove(hwnd, wParam, lParam);
+        return OnMainWindowMouseMove(hwnd, wParam, lParam);
     case WM_LBUTTONDOWN:
-        return OnLButtonDown(hwnd, wParam, lParam);
+        return OnMainWindowLButtonDown(hwnd, wParam, lParam);
     default:
         return DefWindowProcA(hwnd, uMsg, wParam, lParam);
     }

@@ -1,6 +1,7 @@
 /*
  * The main window: its class, creation, commands and destruction (window.cpp),
- * and the painting and mouse handling of its command buttons (buttons.cpp).
+ * its painting (window_paint.cpp) and the mouse handling of its command
+ * buttons (window_mouse.cpp).
  */
 #ifndef SETUP_SHELL_WINDOW_H
 #define SETUP_SHELL_WINDOW_H
@@ -20,10 +21,13 @@ BOOL CreateSetupWindow(HINSTANCE hInstance, int nCmdShow);
 
 LRESULT CALLBACK SetupWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-/* Command buttons (buttons.cpp). */
-void AddCommandButton(UINT idString);
-LRESULT OnPaint(HWND hwnd, WPARAM wParam, LPARAM lParam);
-LRESULT OnMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam);
-LRESULT OnLButtonDown(HWND hwnd, WPARAM wParam, LPARAM lParam);
+struct CommandButton;
+/* A button's rectangle in client coordinates. */
+RECT ButtonRect(const CommandButton *pButton);
+
+/* Handlers of SetupWndProc in the other two files. */
+LRESULT OnMainWindowPaint(HWND hwnd, WPARAM wParam, LPARAM lParam);
+LRESULT OnMainWindowMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam);
+LRESULT OnMainWindowLButtonDown(HWND hwnd, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -3,9 +3,9 @@
 # tool verifies its payload, its records are the manifest's in order (name,
 # directory, the source file's size), and readme.doc beside it is the
 # distribution's.
-#   check_setup.sh TOOL SETUP MANIFEST
+#   check_setup.sh TOOL SETUP MANIFEST OFFSET
 set -euo pipefail
-tool=$1 setup=$2 manifest=$3
+tool=$1 setup=$2 manifest=$3 offset=$4
 dist=$(dirname "$manifest")
 
 "$tool" verify "$setup"
@@ -22,14 +22,14 @@ if [ "$expected" != "$actual" ]; then
 fi
 echo "$(echo "$actual" | wc -l) records, as the manifest lists them"
 
-# The release layout: the first record at 231936, where it has always been.
-head=$(od -An -tx1 -j 231936 -N 22 "$setup" | tr -d ' \n')
+# The release layout: the first record at OFFSET, where it has always been.
+head=$(od -An -tx1 -j "$offset" -N 22 "$setup" | tr -d ' \n')
 tail=$(tail -c 5 "$setup" | od -An -tx1 | tr -d ' \n')
 if [ "$head" != "0e000000$(printf qARNEL.exe.sh3 | od -An -tx1 | tr -d ' \n')01000000" ] || [ "$tail" != "00008a0300" ]; then
-    echo "the payload does not start at 231936 as released: $head ... $tail"
+    echo "the payload does not start at $offset as released: $head ... $tail"
     exit 1
 fi
-echo "first record at offset 231936: ok"
+echo "first record at offset $offset: ok"
 
 notes=$(dirname "$setup")/readme.doc
 cmp "$dist/readme.doc" "$notes"

@@ -73,15 +73,15 @@ const std::vector<Rec> kThree = {
 
 TEST(PayloadFormat, WriterLaysOutRecordsAndTrailerByteForByte)
 {
-    // The distribution's first record: name, ".", 35328 bytes, at 231936.
+    // The distribution's first record: name, ".", 35328 bytes, at the payload's offset.
     std::string exe(35328, '\0');
     exe[0] = 'M';
     exe[1] = 'Z';
-    Bytes setup = MakeSetup({{"qARNEL.exe.sh3", ".", exe}}, 231936);
+    Bytes setup = MakeSetup({{"qARNEL.exe.sh3", ".", exe}}, SETUP_PAYLOAD_OFFSET);
     const unsigned char head[] = {0x0E, 0, 0, 0, 'q', 'A', 'R', 'N', 'E', 'L', '.', 'e', 'x', 'e', '.', 's', 'h', '3',
                                   0x01, 0, 0, 0, '.', 0x00, 0x8A, 0x00, 0x00, 'M', 'Z'};
-    ASSERT_EQ(setup.size(), 231936u + 4 + 14 + 4 + 1 + 4 + 35328 + 1 + 4);
-    EXPECT_EQ(Bytes(setup.begin() + 231936, setup.begin() + 231936 + sizeof head), Bytes(head, head + sizeof head));
+    ASSERT_EQ(setup.size(), SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1 + 4 + 35328 + 1 + 4);
+    EXPECT_EQ(Bytes(setup.begin() + SETUP_PAYLOAD_OFFSET, setup.begin() + SETUP_PAYLOAD_OFFSET + sizeof head), Bytes(head, head + sizeof head));
     const unsigned char tail[] = {0x00, 0x00, 0x8A, 0x03, 0x00};
     EXPECT_EQ(Bytes(setup.end() - 5, setup.end()), Bytes(tail, tail + 5));
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "dialogs/desktop_dir.h"
-#include "dialogs/userinfo.h"
-#include "shell/text.h"
+#include "base/text.h"
+#include "settings/desktop_dir.h"
+#include "settings/userinfo.h"
 
 TEST(Text, CopyAppendFormatNeverPassTheBufferAndSayWhenCut)
 {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/desktop_dir.h"
 #include "dialogs/placement.h"
-#include "shell/panel.h"
+#include "settings/desktop_dir.h"
+#include "shell/button_list.h"
 #include "shell/release_notes.h"
 
 namespace {
@@ -201,11 +201,11 @@ TEST(ReleaseNotes, LongDirectoryFitsToTheLastByteAndNoFurther)
 
 TEST(InstallSuffix, FitsBehindFoldersOfUpTo244Characters)
 {
-    EXPECT_EQ(strlen(c_szInstallSuffix), 15u);
-    EXPECT_STREQ(c_szInstallSuffix, "\\tarvelo\\qARNEL");
-    EXPECT_TRUE(InstallSuffixFits("C:\\"));
-    EXPECT_TRUE(InstallSuffixFits(("C:\\" + std::string(241, 'f')).c_str()));
-    EXPECT_FALSE(InstallSuffixFits(("C:\\" + std::string(242, 'f')).c_str()));
+    EXPECT_EQ(strlen(c_szPickedFolderSuffix), 15u);
+    EXPECT_STREQ(c_szPickedFolderSuffix, "\\tarvelo\\qARNEL");
+    EXPECT_TRUE(PickedFolderSuffixFits("C:\\"));
+    EXPECT_TRUE(PickedFolderSuffixFits(("C:\\" + std::string(241, 'f')).c_str()));
+    EXPECT_FALSE(PickedFolderSuffixFits(("C:\\" + std::string(242, 'f')).c_str()));
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 
 #include "device/device.h"
 #include "device_support.h"
-#include "dialogs/settings.h"
-#include "shell/setup.h"
+#include "base/process.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -141,15 +141,15 @@ TEST_F(Dialogs, StayOnTheScreenWhenTheMainWindowIsPartlyOffIt)
     // Sticking out a little on the left and at the bottom, but the dialog
     // still fits when centred: centred.
     int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    MoveMain(-(580 - w) / 4, cyScreen - 460 + (460 - h) / 4);
+    MoveMain(-(MAIN_WIDTH - w) / 4, cyScreen - MAIN_HEIGHT + (MAIN_HEIGHT - h) / 4);
     RECT over = robot::WindowRect(main_);
     ASSERT_LT(over.left, 0);
     ASSERT_GT(over.bottom, cyScreen);
     licence = OpenLicence();
     ASSERT_TRUE(licence);
     rc = robot::WindowRect(licence);
-    EXPECT_EQ(rc.left, over.left + (580 - w) / 2);
-    EXPECT_EQ(rc.top, over.top + (460 - h) / 2);
+    EXPECT_EQ(rc.left, over.left + (MAIN_WIDTH - w) / 2);
+    EXPECT_EQ(rc.top, over.top + (MAIN_HEIGHT - h) / 2);
     robot::Press(licence, IDC_NO);
     ASSERT_TRUE(BackToMain(licence));
 }

@@ -12,9 +12,9 @@
 
 #include <cstdio>
 
-#include "dialogs/settings.h"
+#include "base/process.h"
 #include "extract/extract.h"
-#include "shell/setup.h"
+#include "settings/settings.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

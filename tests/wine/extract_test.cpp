@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/userinfo.h"
 #include "extract/extract.h"
 #include "extract/payload.h"
+#include "settings/userinfo.h"
 #include "extract_support.h"
 #include "robot.h"
 #include "test_support.h"
@@ -495,8 +495,8 @@ TEST_F(Extraction, TheSampleDistributionComesOutByteForByte)
     ASSERT_EQ(scan.result, PAYLOAD_COMPLETE);
     EXPECT_EQ(scan.dwEnd + 4, built.size());
     // The image, filled up to where releases have always put the payload.
-    EXPECT_EQ(scan.dwOffset, 231936u);
-    EXPECT_LE(ReadBytes(BuildFile("setup-image.exe")).size(), 231936u);
+    EXPECT_EQ(scan.dwOffset, SETUP_PAYLOAD_OFFSET);
+    EXPECT_LE(ReadBytes(BuildFile("setup-image.exe")).size(), SETUP_PAYLOAD_OFFSET);
 
     // The manifest's records, in its order, with its files' bytes.
     std::vector<std::pair<std::string, Rec>> expected;   // source, record

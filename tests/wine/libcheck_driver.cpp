@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/install.h"
-#include "shell/setup.h"
+#include "base/process.h"
+#include "shell/libcheck.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

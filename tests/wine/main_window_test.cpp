@@ -66,21 +66,21 @@ TEST_F(MainWindow, StartsTitledCentredAndShownWhateverTheShowMode)
         RECT rc = robot::WindowRect(main_);
         EXPECT_EQ(rc.left, cxScreen / 2 - 290);
         EXPECT_EQ(rc.top, cyScreen / 2 - 230);
-        EXPECT_EQ(rc.right - rc.left, 580);
-        EXPECT_EQ(rc.bottom - rc.top, 460);
+        EXPECT_EQ(rc.right - rc.left, MAIN_WIDTH);
+        EXPECT_EQ(rc.bottom - rc.top, MAIN_HEIGHT);
 
         // Title bar and border only: no system menu, no size box, no minimise or maximise box.
         LONG style = GetWindowLongA(main_, GWL_STYLE);
         EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
         EXPECT_EQ(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD), 0);
         EXPECT_EQ(GetWindowLongA(main_, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
-        // The client area is what that frame leaves of 580 by 460.
+        // The client area is what that frame leaves of the window's size.
         RECT frame = {0, 0, 0, 0};
         AdjustWindowRectEx(&frame, style, FALSE, GetWindowLongA(main_, GWL_EXSTYLE));
         RECT client;
         GetClientRect(main_, &client);
-        EXPECT_EQ(client.right, 580 - (frame.right - frame.left));
-        EXPECT_EQ(client.bottom, 460 - (frame.bottom - frame.top));
+        EXPECT_EQ(client.right, MAIN_WIDTH - (frame.right - frame.left));
+        EXPECT_EQ(client.bottom, MAIN_HEIGHT - (frame.bottom - frame.top));
         EXPECT_GE(client.right, 560) << "the buttons must fit";
         app_.Kill();
     }
@@ -155,8 +155,8 @@ TEST_F(MainWindow, PaintsSplashOnWhiteWithFourOutlinedButtonsAndTheFooter)
     std::vector<COLORREF> splash = SplashPixels(&cx, &cy);
     ASSERT_EQ(cx, 380);
     ASSERT_EQ(cy, 368);
-    const RECT splashRect = {10, 12, 10 + cx, 12 + cy};
-    const RECT footer = {0, 395, 580, 460};
+    const RECT splashRect = {SPLASH_LEFT, SPLASH_TOP, SPLASH_LEFT + cx, SPLASH_TOP + cy};
+    const RECT footer = {0, FOOTER_TOP, MAIN_WIDTH, MAIN_HEIGHT};
 
     int splashWrong = 0, backgroundWrong = 0;
     for (int y = 0; y < bmp.height(); ++y) {
@@ -167,12 +167,12 @@ TEST_F(MainWindow, PaintsSplashOnWhiteWithFourOutlinedButtonsAndTheFooter)
             if (onButton)
                 continue;
             if (Inside(splashRect, x, y))
-                splashWrong += bmp.At(x, y) != splash[size_t(y - 12) * cx + (x - 10)];
+                splashWrong += bmp.At(x, y) != splash[size_t(y - SPLASH_TOP) * cx + (x - SPLASH_LEFT)];
             else if (!Inside(footer, x, y))
                 backgroundWrong += bmp.At(x, y) != kWhite;
         }
     }
-    EXPECT_EQ(splashWrong, 0) << "the splash's own pixels at (10, 12)";
+    EXPECT_EQ(splashWrong, 0) << "the splash's own pixels at its corner";
     EXPECT_EQ(backgroundWrong, 0) << "white everywhere else";
 
     for (int i = 0; i < 4; ++i) {
@@ -202,10 +202,10 @@ TEST_F(MainWindow, PaintsSplashOnWhiteWithFourOutlinedButtonsAndTheFooter)
     EXPECT_EQ(bmp.Count(footer, [&](COLORREF c) { return c != kWhite && !grey(c); }), 0);
     EXPECT_GT(bmp.CountColour(footer, RGB(160, 160, 160)), 0) << "the footer's grey";
     EXPECT_EQ(bmp.Count(footer, [](COLORREF c) { return GetRValue(c) < 160; }), 0) << "nothing darker than grey";
-    EXPECT_GT(bmp.Count(RECT{0, 395, 580, 403}, grey), 0) << "first line at the top";
-    EXPECT_GT(bmp.Count(RECT{0, 404, 580, 413}, grey), 0) << "second line below it";
-    EXPECT_EQ(bmp.Count(RECT{0, 416, 580, 460}, grey), 0) << "two lines only";
-    EXPECT_GT(bmp.Count(RECT{0, 395, 20, 413}, grey), 0) << "left-aligned";
+    EXPECT_GT(bmp.Count(RECT{0, FOOTER_TOP, MAIN_WIDTH, 403}, grey), 0) << "first line at the top";
+    EXPECT_GT(bmp.Count(RECT{0, 404, MAIN_WIDTH, 413}, grey), 0) << "second line below it";
+    EXPECT_EQ(bmp.Count(RECT{0, 416, MAIN_WIDTH, MAIN_HEIGHT}, grey), 0) << "two lines only";
+    EXPECT_GT(bmp.Count(RECT{0, FOOTER_TOP, 20, 413}, grey), 0) << "left-aligned";
 }
 
 // ---- Hover and press ----

@@ -284,7 +284,7 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
     // payload early and the setup reported success.
     TempDir copy;
     std::vector<unsigned char> setup = ReadBytes(BuildFile("setup.exe"));
-    setup[231936 + 4 + 14 + 4 + 1] ^= 0xFF;
+    setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1] ^= 0xFF;
     WriteBytes(copy / "setup.exe", setup.data(), setup.size());
     Start(copy / "setup.exe");
     ASSERT_TRUE(RunDialogs(kAll));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "dialogs/settings.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 using namespace testing_support;

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "shell/text.h"
+#include "base/text.h"
 
 TEST(FormatText, CutsTerminatesAndReportsUnderMsvcrt)
 {

@@ -14,6 +14,7 @@
 #include "test_support.h"
 
 #include "res/resource.h"   // after <windows.h>
+#include "shell/window_layout.h"
 
 namespace ui {
 
@@ -23,8 +24,15 @@ const COLORREF kDarkBlue = RGB(0, 0, 160);
 const COLORREF kYellow = RGB(255, 255, 0);
 
 // The four command buttons, top to bottom, in client pixels.
-inline RECT ButtonRect(int i) { return RECT{260, 75 + 60 * i, 560, 105 + 60 * i}; }
-inline POINT ButtonCentre(int i) { return POINT{410, 90 + 60 * i}; }
+inline RECT ButtonRect(int i)
+{
+    const int top = FIRST_BUTTON_TOP + BUTTON_STEP * i;
+    return RECT{FIRST_BUTTON_LEFT, top, FIRST_BUTTON_LEFT + BUTTON_WIDTH, top + BUTTON_HEIGHT};
+}
+inline POINT ButtonCentre(int i)
+{
+    return POINT{FIRST_BUTTON_LEFT + BUTTON_WIDTH / 2, FIRST_BUTTON_TOP + BUTTON_STEP * i + BUTTON_HEIGHT / 2};
+}
 
 // The program's own resources, read from setup.exe.
 inline HMODULE Program()

@@ -2,24 +2,16 @@
 
 #include <cstring>
 
-#include "shell/panel.h"
-#include "shell/setup.h"
-#include "shell/text.h"
+#include "base/text.h"
+#include "shell/button_list.h"
+#include "shell/window_layout.h"
 
 static const COLORREF c_rgbWhite = RGB(255, 255, 255);
 static const COLORREF c_rgbDarkBlue = RGB(0, 0, 160);
 static const COLORREF c_rgbYellow = RGB(255, 255, 0);
 static const COLORREF c_rgbGrey = RGB(160, 160, 160);
 
-void AddCommandButton(UINT idString)
-{
-    char szText[256];
-    szText[0] = '\0';
-    LoadStringA(g_hInst, idString, szText, sizeof szText);
-    AppendCommandButton(szText);
-}
-
-static RECT ButtonRect(const CommandButton *pButton)
+RECT ButtonRect(const CommandButton *pButton)
 {
     RECT rc = {pButton->rc.left, pButton->rc.top, pButton->rc.right, pButton->rc.bottom};
     return rc;
@@ -30,14 +22,19 @@ static void DrawSplash(HDC hdc)
     HDC hdcMem = CreateCompatibleDC(hdc);
     HGDIOBJ hbmOld = SelectObject(hdcMem, g_hbmSplash);
     SetBkColor(hdc, c_rgbWhite);
-    Rectangle(hdc, -1, -1, 582, 462);
+    // The white ground; its black outline falls just outside the client area.
+    Rectangle(hdc, -1, -1, MAIN_WIDTH + 2, MAIN_HEIGHT + 2);
     // After the destroy handling the bitmap is gone: the white scene only.
     if (g_hbmSplash != NULL)
-        StretchBlt(hdc, 10, 12, 580, 460, hdcMem, 0, 0, 580, 460, SRCCOPY);
+        StretchBlt(hdc, SPLASH_LEFT, SPLASH_TOP, MAIN_WIDTH, MAIN_HEIGHT, hdcMem, 0, 0, MAIN_WIDTH, MAIN_HEIGHT,
+                   SRCCOPY);
     SelectObject(hdcMem, hbmOld);
     DeleteDC(hdcMem);
 }
 
+// The captions are drawn in a face named here, not taken from the string
+// table: Arial is on every desktop the program runs on, and its metrics are
+// what the buttons' 30 pixels were made for.
 static void DrawButton(HDC hdc, const CommandButton *pButton)
 {
     LOGFONTA lf;
@@ -74,13 +71,13 @@ static void DrawFooter(HDC hdc)
     HGDIOBJ hFontOld = SelectObject(hdc, hFont);
     SetTextColor(hdc, c_rgbGrey);
     SetBkColor(hdc, c_rgbWhite);
-    RECT rc = {0, 395, 580, 460};
+    RECT rc = {0, FOOTER_TOP, MAIN_WIDTH, MAIN_HEIGHT};
     DrawTextA(hdc, g_szFooter, lstrlenA(g_szFooter), &rc, DT_BOTTOM);
     SelectObject(hdc, hFontOld);
     DeleteObject(hFont);
 }
 
-LRESULT OnPaint(HWND hwnd, WPARAM wParam, LPARAM lParam)
+LRESULT OnMainWindowPaint(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(hwnd, &ps);
@@ -91,28 +88,4 @@ LRESULT OnPaint(HWND hwnd, WPARAM wParam, LPARAM lParam)
     DrawFooter(hdc);
     EndPaint(hwnd, &ps);
     return DefWindowProcA(hwnd, WM_PAINT, wParam, lParam);
-}
-
-// A button whose highlight changed: repaint its rectangle only.
-static void RepaintButton(const CommandButton *pButton, void *pContext)
-{
-    HWND hwnd = static_cast<HWND>(pContext);
-    RECT rc = ButtonRect(pButton);
-    InvalidateRect(hwnd, &rc, FALSE);
-    PostMessageA(hwnd, WM_PAINT, 0, 0);
-}
-
-LRESULT OnMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam)
-{
-    TrackButtonHover(LOWORD(lParam), HIWORD(lParam), RepaintButton, hwnd);
-    return DefWindowProcA(hwnd, WM_MOUSEMOVE, wParam, lParam);
-}
-
-LRESULT OnLButtonDown(HWND hwnd, WPARAM wParam, LPARAM lParam)
-{
-    // The flags of the last pointer movement decide, not the press's position.
-    const CommandButton *pButton = HoveredButton();
-    if (pButton != NULL)
-        PostMessageA(hwnd, WM_COMMAND, pButton->idCommand, 0);
-    return DefWindowProcA(hwnd, WM_LBUTTONDOWN, wParam, lParam);
 }

@@ -1,4 +1,4 @@
-#include "dialogs/userinfo.h"
+#include "settings/userinfo.h"
 
 #include <cstring>
 

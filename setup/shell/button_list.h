@@ -2,13 +2,15 @@
  * The command buttons of the main window: plain records in a singly linked
  * list that the window lays out, hit-tests and paints itself (it has no child
  * controls). This half needs no window: the list, its layout and the hover
- * flags. The window's half (captions from the string table, painting,
- * invalidation) is in buttons.cpp.
+ * flags. The window's half is in window.cpp (captions from the string
+ * table), window_paint.cpp (painting) and window_mouse.cpp (hover, press).
  */
-#ifndef SETUP_SHELL_PANEL_H
-#define SETUP_SHELL_PANEL_H
+#ifndef SETUP_SHELL_BUTTON_LIST_H
+#define SETUP_SHELL_BUTTON_LIST_H
 
 #include <cstdint>
+
+#include "shell/window_layout.h"
 
 /* Client rectangle of a button; the right and bottom edges lie just outside it. */
 struct BUTTONRECT {
@@ -26,14 +28,10 @@ struct CommandButton {
     CommandButton *pNext;
 };
 
-#define BUTTON_WIDTH    300
-#define BUTTON_HEIGHT   30
-#define BUTTON_STEP     60
-
 extern CommandButton *g_pButtonHead;
 extern CommandButton *g_pButtonTail;
-extern int32_t g_xNextButton;     /* 260, never changes */
-extern int32_t g_yNextButton;     /* 75, then 60 more for every button */
+extern int32_t g_xNextButton;     /* FIRST_BUTTON_LEFT, never changes */
+extern int32_t g_yNextButton;     /* FIRST_BUTTON_TOP, then BUTTON_STEP more for every button */
 extern uint32_t g_idNextButton;   /* 40001, then one more for every button */
 
 /*

@@ -1,4 +1,4 @@
-#include "shell/setup.h"
+#include "base/process.h"
 
 HINSTANCE g_hInst;
 HWND g_hwndMain;

@@ -3,8 +3,8 @@
  * Every function NUL-terminates its destination (when its size is not 0) and
  * reports whether the whole text fitted; nothing ever writes past cchDst.
  */
-#ifndef SETUP_SHELL_TEXT_H
-#define SETUP_SHELL_TEXT_H
+#ifndef SETUP_BASE_TEXT_H
+#define SETUP_BASE_TEXT_H
 
 #include <cstddef>
 

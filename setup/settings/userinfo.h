@@ -3,8 +3,8 @@
  * word that is stored and loaded but never interpreted, then ten text fields
  * of 256 bytes, each a NUL-terminated ANSI string. 2564 bytes, no padding.
  */
-#ifndef SETUP_DIALOGS_USERINFO_H
-#define SETUP_DIALOGS_USERINFO_H
+#ifndef SETUP_SETTINGS_USERINFO_H
+#define SETUP_SETTINGS_USERINFO_H
 
 #include <cstddef>
 #include <cstdint>

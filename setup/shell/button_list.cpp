@@ -1,12 +1,12 @@
-#include "shell/panel.h"
+#include "shell/button_list.h"
 
 #include <cstdlib>
 #include <cstring>
 
 CommandButton *g_pButtonHead;
 CommandButton *g_pButtonTail;
-int32_t g_xNextButton = 260;
-int32_t g_yNextButton = 75;
+int32_t g_xNextButton = FIRST_BUTTON_LEFT;
+int32_t g_yNextButton = FIRST_BUTTON_TOP;
 uint32_t g_idNextButton = 40001;
 
 bool AppendCommandButton(const char *pszText)

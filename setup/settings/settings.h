@@ -3,14 +3,14 @@
  * user record, filled in by the dialogs and consumed by the extraction and
  * device stages. Process-wide, main thread only.
  */
-#ifndef SETUP_DIALOGS_SETTINGS_H
-#define SETUP_DIALOGS_SETTINGS_H
+#ifndef SETUP_SETTINGS_SETTINGS_H
+#define SETUP_SETTINGS_SETTINGS_H
 
 #include <windows.h>
 
-#include "dialogs/desktop_dir.h"
-#include "dialogs/userinfo.h"
-#include "shell/text.h"
+#include "base/text.h"
+#include "settings/desktop_dir.h"
+#include "settings/userinfo.h"
 
 extern char g_szDesktopDir[CCH_DESKTOP_DIR];
 extern BOOL g_fFilmBook;

@@ -3,15 +3,16 @@
  * chooses another folder. Derived from the directory the handheld PC's
  * desktop services were installed in, or a built-in path.
  */
-#ifndef SETUP_DIALOGS_DESKTOP_DIR_H
-#define SETUP_DIALOGS_DESKTOP_DIR_H
+#ifndef SETUP_SETTINGS_DESKTOP_DIR_H
+#define SETUP_SETTINGS_DESKTOP_DIR_H
 
 #include <cstddef>
 
 #define CCH_DESKTOP_DIR 260
 
 extern const char c_szBuiltInDesktopDir[];   /* "c:\Program Files\HPC Explorer\HPC Applications\tarvelo\qARNEL" */
-extern const char c_szDesktopDirSuffix[];    /* "\HPC Applications\tarvelo\qARNEL" */
+/* Put behind the services' install directory: "\HPC Applications\tarvelo\qARNEL". */
+extern const char c_szServicesDirSuffix[];
 
 /*
  * Builds the desktop directory from the raw bytes of the services' install
@@ -22,9 +23,9 @@ extern const char c_szDesktopDirSuffix[];    /* "\HPC Applications\tarvelo\qARNE
 bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDir, size_t cchDir);
 
 /* Put behind a folder the user picks: "\tarvelo\qARNEL", 15 characters. */
-extern const char c_szInstallSuffix[];
+extern const char c_szPickedFolderSuffix[];
 
 /* Whether a picked folder, with the suffix behind it, fits the desktop directory. */
-bool InstallSuffixFits(const char *pszFolder);
+bool PickedFolderSuffixFits(const char *pszFolder);
 
 #endif

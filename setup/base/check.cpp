@@ -1,6 +1,6 @@
-#include "shell/check.h"
-#include "shell/setup.h"
-#include "shell/text.h"
+#include "base/check.h"
+#include "base/process.h"
+#include "base/text.h"
 
 void SetupCheckFailed(const char *pszExpression, int nLine)
 {

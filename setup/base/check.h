@@ -4,8 +4,8 @@
  * it reports the failed expression, the source "..\setup" and the line, and
  * ends the program. Always on, in every build.
  */
-#ifndef SETUP_SHELL_CHECK_H
-#define SETUP_SHELL_CHECK_H
+#ifndef SETUP_BASE_CHECK_H
+#define SETUP_BASE_CHECK_H
 
 [[noreturn]] void SetupCheckFailed(const char *pszExpression, int nLine);
 

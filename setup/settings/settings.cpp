@@ -1,9 +1,9 @@
-#include "dialogs/settings.h"
+#include "settings/settings.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/text.h"
+#include "base/text.h"
 
 char g_szDesktopDir[CCH_DESKTOP_DIR];
 BOOL g_fFilmBook = TRUE;
