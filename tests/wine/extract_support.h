@@ -18,72 +18,19 @@
 
 namespace extract_support {
 
-// The host's path of a file or directory (drive Z: or any other), or "".
-inline std::string UnixPath(const std::string &path)
-{
-    typedef char *(CDECL * UnixFileName)(LPCWSTR);
-    UnixFileName unixFileName = reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    WCHAR wide[MAX_PATH];
-    std::string result;
-    if (unixFileName && MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) {
-        char *psz = unixFileName(wide);
-        if (psz) {
-            result = psz;
-            HeapFree(GetProcessHeap(), 0, psz);
-        }
-    }
-    return result;
-}
-
-// Runs a script of the host's shell (no double quotes in it) and returns its
-// exit status; -1 when it could not be started or did not end in time. A
-// Unix program's handle cannot be waited for: the script leaves its status
-// in a file when it is done.
-inline int RunUnixShell(const std::string &script, DWORD ms = 10000)
-{
-    char szTemp[MAX_PATH];
-    if (!GetTempPathA(sizeof szTemp, szTemp))
-        return -1;
-    const std::string mark = std::string(szTemp) + "unix-status-" + std::to_string(GetCurrentProcessId()) + ".txt";
-    DeleteFileA(mark.c_str());
-    const std::string unixMark = UnixPath(mark);
-    if (unixMark.empty())
-        return -1;
-    std::string cmd = "/bin/sh -c \"" + script + "; echo $? > '" + unixMark + "'\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    std::string status;
-    robot::WaitUntil(
-        [&] {
-            status = testing_support::FileExists(mark) ? testing_support::ReadText(mark) : "";
-            return status.find('\n') != std::string::npos;
-        },
-        ms);
-    DeleteFileA(mark.c_str());
-    return status.empty() ? -1 : atoi(status.c_str());
-}
-
 // A directory made immutable (chattr +i) for the life of the object: nothing
 // can be created, renamed or removed in it, not even by root, as which Wine
 // runs here (and so ignores read-only attributes and Unix permissions).
 class ScopedImmutable {
 public:
-    explicit ScopedImmutable(const std::string &dir) : unixDir_(UnixPath(dir))
+    explicit ScopedImmutable(const std::string &dir) : unixDir_(testing_support::UnixPath(dir))
     {
-        on_ = !unixDir_.empty() && RunUnixShell("/usr/bin/chattr +i '" + unixDir_ + "'") == 0;
+        on_ = !unixDir_.empty() && testing_support::RunUnixShell("/usr/bin/chattr +i '" + unixDir_ + "'") == 0;
     }
     ~ScopedImmutable()
     {
         if (on_)
-            RunUnixShell("/usr/bin/chattr -i '" + unixDir_ + "'");
+            testing_support::RunUnixShell("/usr/bin/chattr -i '" + unixDir_ + "'");
     }
     bool on() const { return on_; }
 
@@ -96,15 +43,15 @@ private:
 // life of the object, to be filled up.
 class ScopedTmpfs {
 public:
-    ScopedTmpfs(const std::string &dir, const std::string &size) : unixDir_(UnixPath(dir))
+    ScopedTmpfs(const std::string &dir, const std::string &size) : unixDir_(testing_support::UnixPath(dir))
     {
         mounted_ = !unixDir_.empty() &&
-                   RunUnixShell("mount -t tmpfs -o size=" + size + " setup-test '" + unixDir_ + "' 2>/dev/null") == 0;
+                   testing_support::RunUnixShell("mount -t tmpfs -o size=" + size + " setup-test '" + unixDir_ + "' 2>/dev/null") == 0;
     }
     ~ScopedTmpfs()
     {
         if (mounted_)
-            RunUnixShell("umount '" + unixDir_ + "' || umount -l '" + unixDir_ + "'");
+            testing_support::RunUnixShell("umount '" + unixDir_ + "' || umount -l '" + unixDir_ + "'");
     }
     bool mounted() const { return mounted_; }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "robot.h"
 
 namespace testing_support {
 
@@ -210,5 +213,58 @@ void ScopedRegValue::Delete()
 }
 
 void ScopedRegValue::DeleteKey() { RegDeleteKeyA(root_, key_.c_str()); }
+
+// The host's path of a file or directory (drive Z: or any other), or "".
+std::string UnixPath(const std::string &path)
+{
+    typedef char *(CDECL * UnixFileName)(LPCWSTR);
+    UnixFileName unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    WCHAR wide[MAX_PATH];
+    std::string result;
+    if (unixFileName && MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) {
+        char *psz = unixFileName(wide);
+        if (psz) {
+            result = psz;
+            HeapFree(GetProcessHeap(), 0, psz);
+        }
+    }
+    return result;
+}
+
+// Runs a script of the host's shell (no double quotes in it) and returns its
+// exit status; -1 when it could not be started or did not end in time. A
+// Unix program's handle cannot be waited for: the script leaves its status
+// in a file when it is done.
+int RunUnixShell(const std::string &script, DWORD ms)
+{
+    char szTemp[MAX_PATH];
+    if (!GetTempPathA(sizeof szTemp, szTemp))
+        return -1;
+    const std::string mark = std::string(szTemp) + "unix-status-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    DeleteFileA(mark.c_str());
+    const std::string unixMark = UnixPath(mark);
+    if (unixMark.empty())
+        return -1;
+    std::string cmd = "/bin/sh -c \"" + script + "; echo $? > '" + unixMark + "'\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::string status;
+    robot::WaitUntil(
+        [&] {
+            status = FileExists(mark) ? ReadText(mark) : "";
+            return status.find('\n') != std::string::npos;
+        },
+        ms);
+    DeleteFileA(mark.c_str());
+    return status.empty() ? -1 : atoi(status.c_str());
+}
 
 }  // namespace testing_support

@@ -41,6 +41,12 @@ private:
 };
 
 void RemoveTree(const std::string &path);
+
+// The host's path of a file or directory (drive Z: or any other), or "".
+std::string UnixPath(const std::string &path);
+// Runs a script of the host's shell (no double quotes in it) and returns its
+// exit status; -1 when it could not be started or did not end in time.
+int RunUnixShell(const std::string &script, DWORD ms = 10000);
 // Every file and directory below root, relative, directories ending in '\'.
 std::set<std::string> Tree(const std::string &root, const std::string &prefix = "");
 bool FileExists(const std::string &path);
