@@ -42,25 +42,30 @@ void MakeDirs(const std::string &path)
 
 }  // namespace
 
+void WriteThroughNull()
+{
+    static int *volatile s_pNowhere = nullptr;   // the compiler cannot know it is null
+    *s_pNowhere = 0;
+}
+
 void FaultIfArmed(const char *function)
 {
     if (GetSetting("Faults", "FaultIn", "") != function)
         return;
-    static int *volatile s_pNowhere = nullptr;   // the compiler cannot know it is null
     const std::string kind = GetSetting("Faults", "FaultKind", "AccessViolation");
     Log(std::string(function) + ": fault: " + kind);
     if (kind == "Nested") {
         // A loader that guards a fault of its own, and then faults outside
         // its guard: the caller's guard sees only the second one.
-        int fReturned = GuardedCall([](void *) { *s_pNowhere = 0; }, nullptr);
+        int fReturned = GuardedCall([](void *) { WriteThroughNull(); }, nullptr);
         Log(std::string(function) + ": caught its own fault: " + (fReturned ? "no" : "yes"));
-        *s_pNowhere = 0;
+        WriteThroughNull();
     } else if (kind == "CppThrow")
         RaiseException(kCppExceptionCode, EXCEPTION_NONCONTINUABLE, 0, NULL);
     else if (kind == "Software")
         RaiseException(kSoftwareExceptionCode, 0, 0, NULL);
     else
-        *s_pNowhere = 0;
+        WriteThroughNull();
 }
 
 std::string DeviceDir()

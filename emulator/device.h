@@ -44,9 +44,10 @@ bool StorePath(const std::string &devicePath, std::string *desktopPath);
 // C++ throw of another compiler's runtime raises: 0xE06D7363,
 // non-continuable), Software (a continuable 0xE0000001), Nested (a fault
 // caught by a guard of the loader's own, then an access violation outside
-// it). Returns when no
-// fault is armed for the function.
+// it). Returns when no fault is armed for the function.
 void FaultIfArmed(const char *function);
+// An access violation: writes through a null pointer.
+void WriteThroughNull();
 
 // Appends one line to the device log.
 void Log(const std::string &line);

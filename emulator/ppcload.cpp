@@ -18,10 +18,6 @@ namespace {
 
 bool g_fConnected;
 
-// The fault "access violation inside Load" writes through this pointer; the
-// compiler cannot know that it is null.
-int *volatile g_pNowhere = nullptr;
-
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Splits a line into arguments separated by blanks; a double-quoted argument
@@ -352,7 +348,7 @@ int RunLoad(HWND owner, const char *cmdline)
         if (fFault && i == faultAfter) {
             progress.Close();
             Log("Load: fault: access violation after " + std::to_string(i) + " commands");
-            *g_pNowhere = 0;
+            WriteThroughNull();
         }
         if (i == load.steps.size())
             break;
