@@ -1,8 +1,9 @@
 #include "base/text.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+
+#include "base/format.h"
 
 bool CopyText(char *pszDst, size_t cchDst, const char *pszSrc)
 {
@@ -35,15 +36,7 @@ bool FormatText(char *pszDst, size_t cchDst, const char *pszFormat, ...)
         return false;
     va_list args;
     va_start(args, pszFormat);
-#ifdef _WIN32
-    // The C runtime's own formatter (msvcrt). libstdc++ switches plain
-    // vsnprintf to mingw's, which would add some 30 KB to the program. It
-    // returns -1, or cchDst without a terminator, when the text does not fit.
-    int cch = _vsnprintf(pszDst, cchDst, pszFormat, args);
-#else
-    int cch = vsnprintf(pszDst, cchDst, pszFormat, args);
-#endif
+    size_t cch = FormatTextV(pszDst, cchDst, pszFormat, args);
     va_end(args);
-    pszDst[cchDst - 1] = '\0';
-    return cch >= 0 && static_cast<size_t>(cch) < cchDst;
+    return cch < cchDst;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/process.h"
+#include "base/text_file.h"
 #include "device/guard.h"
 #include "device/load_script.h"
 #include "device/loader.h"
@@ -18,6 +19,15 @@ void WriteLoadScript()
     // A script that cannot be written is not reported here: Load fails on it.
     WriteLoadScriptFile(c_szLoadScriptFile, BookChoice{g_fFilmBook != FALSE, g_fNewsBook != FALSE,
                                                       g_fCustomBook != FALSE});
+}
+
+bool WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+{
+    TextFile file;
+    if (!file.Create(pszPath))
+        return false;
+    WriteLoadScriptLines(file.Stream(), choice);
+    return file.Close() != FALSE;
 }
 
 namespace {

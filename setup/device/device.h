@@ -5,8 +5,16 @@
 #ifndef SETUP_DEVICE_DEVICE_H
 #define SETUP_DEVICE_DEVICE_H
 
+#include "device/load_script.h"
+
 /* Writes "qArnel.ld" for the chosen components into the current directory. */
 void WriteLoadScript();
+
+/*
+ * Creates or empties pszPath (text mode, as fopen's "w+") and writes the
+ * script into it. False when the file cannot be created or written.
+ */
+bool WriteLoadScriptFile(const char *pszPath, BookChoice choice);
 
 /*
  * Runs after the extraction (the desktop directory is the current

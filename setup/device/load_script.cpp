@@ -64,18 +64,18 @@ void CopyWithoutQuotes(char *pszDst, size_t cchDst, const char *pszSrc, size_t c
 
 }  // namespace
 
-void WriteLoadScriptLines(FILE *pf, BookChoice choice)
+void WriteLoadScriptLines(TextStream *pStream, BookChoice choice)
 {
     char szLine[512];
-    fputs("copy . . qARNEL.exe\n", pf);
-    fputs("copy . \\Windows qARNEL.htc\n", pf);
-    fputs("mkdir \"" DEVICE_BOOKS_DIR "\" \n", pf);
+    pStream->Put("copy . . qARNEL.exe\n");
+    pStream->Put("copy . \\Windows qARNEL.htc\n");
+    pStream->Put("mkdir \"" DEVICE_BOOKS_DIR "\" \n");
     for (int i = 0; i < 3; ++i) {
         if (!Chosen(choice, i))
             continue;
         FormatText(szLine, sizeof szLine, "mkdir \"" DEVICE_BOOKS_DIR "\\%s\" \n",
                    c_rgBooks[i].pszDeviceDir);
-        fputs(szLine, pf);
+        pStream->Put(szLine);
     }
     for (int i = 0; i < 3; ++i) {
         if (!Chosen(choice, i))
@@ -84,22 +84,12 @@ void WriteLoadScriptLines(FILE *pf, BookChoice choice)
         for (int iFile = 0; iFile < book.cFiles; ++iFile) {
             FormatText(szLine, sizeof szLine, "copy %s \"" DEVICE_BOOKS_DIR "\\%s\" \"%s\" \n",
                        book.pszSourceDir, book.pszDeviceDir, book.ppszFiles[iFile]);
-            fputs(szLine, pf);
+            pStream->Put(szLine);
         }
     }
-    fputs("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n", pf);
-    fputs("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n", pf);
-    fputs("exit\n", pf);
-}
-
-bool WriteLoadScriptFile(const char *pszPath, BookChoice choice)
-{
-    FILE *pf = fopen(pszPath, "w+");
-    if (pf == NULL)
-        return false;
-    WriteLoadScriptLines(pf, choice);
-    fclose(pf);
-    return true;
+    pStream->Put("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
+    pStream->Put("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
+    pStream->Put("exit\n");
 }
 
 int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice)

@@ -8,7 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+
+#include "base/text_stream.h"
 
 /* The application's name on the device, as the loader knows it. */
 extern const char c_szDeviceAppName[];
@@ -22,14 +23,8 @@ struct BookChoice {
     bool fCustom;
 };
 
-/* Writes the script's lines, in order, each ending in "\n". */
-void WriteLoadScriptLines(FILE *pf, BookChoice choice);
-
-/*
- * Creates or empties pszPath (text mode, "w+") and writes the script into it.
- * False, with nothing written, when the file cannot be opened.
- */
-bool WriteLoadScriptFile(const char *pszPath, BookChoice choice);
+/* Puts the script's lines, in order, each ending in "\n" (CR LF in the file). */
+void WriteLoadScriptLines(TextStream *pStream, BookChoice choice);
 
 /*
  * Bytes the chosen components take on the device: a base for the processor

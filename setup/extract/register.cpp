@@ -1,6 +1,5 @@
-#include <cstdio>
-
 #include "base/process.h"
+#include "base/text_file.h"
 #include "extract/extract.h"
 #include "extract/register_form.h"
 #include "res/resource.h"
@@ -15,11 +14,10 @@ void WriteRegistrationForm()
     LoadStringA(g_hInst, IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
 
     // Text mode: every "\n" of the form is stored as CR LF.
-    FILE *pf = fopen("register.txt", "w+");
-    if (pf == NULL)
+    TextFile file;
+    if (!file.Create("register.txt"))
         return;
     char szForm[CCH_REGISTRATION_FORM];
     FormatRegistrationForm(szForm, sizeof szForm, szProductNumber, &g_UserInfo);
-    fputs(szForm, pf);
-    fclose(pf);
+    file.Stream()->Put(szForm);
 }

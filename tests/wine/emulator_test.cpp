@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/device.h"
 #include "device/load_script.h"
 #include "device/loader.h"
 #include "device_support.h"
