@@ -36,9 +36,17 @@ if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # i686 unwinds faults through the frame chain, not tables; x86_64 keeps its
     # unwind tables, which the system needs to dispatch a fault up the stack.
-    list(APPEND SETUP_PROGRAM_CXX_FLAGS -fno-asynchronous-unwind-tables)
+    # The 32-bit program runs on every processor Windows 95 runs on, from the
+    # 80386 on (the compilers' default would be the Pentium Pro's cmov).
+    list(APPEND SETUP_PROGRAM_CXX_FLAGS -fno-asynchronous-unwind-tables -march=i386)
   endif()
+  # Programs built of the program's code with the compiler's C runtime (test
+  # drivers, benchmarks).
   set(SETUP_PROGRAM_LINK_FLAGS -static -static-libgcc -static-libstdc++ -Wl,--gc-sections -s)
+  # setup.exe itself: its own C runtime and entry point (setup/runtime/), no
+  # start-up code or library of the compiler's, so it needs no C runtime DLL
+  # and no instruction of a later processor.
+  set(SETUP_IMAGE_LINK_FLAGS -nostdlib -nostartfiles -Wl,--gc-sections -s)
 
 else()
   if(SETUP_SANITIZE)
@@ -50,8 +58,7 @@ endif()
 # Applies the program's flags to a target that is part of setup.exe.
 function(setup_program_target target)
   if(WIN32)
-    # The C runtime's own printf family (msvcrt), not mingw's larger one.
-    target_compile_definitions(${target} PRIVATE ${SETUP_WIN_DEFINES} __USE_MINGW_ANSI_STDIO=0)
+    target_compile_definitions(${target} PRIVATE ${SETUP_WIN_DEFINES})
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SETUP_PROGRAM_CXX_FLAGS}>)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra)

@@ -3,6 +3,7 @@
 
 setup/ is built in layers, bottom up:
 
+    runtime/                     the program's own C runtime
     base/ res/                   bounded text, the consistency check, the
                                  process-wide handles; resource identifiers
     settings/                    the install settings
@@ -21,7 +22,7 @@ import os
 import re
 import sys
 
-LAYERS = {"base": 0, "res": 0, "settings": 1, "dialogs": 2, "extract": 2, "device": 2, "shell": 3}
+LAYERS = {"runtime": -1, "base": 0, "res": 0, "settings": 1, "dialogs": 2, "extract": 2, "device": 2, "shell": 3}
 EMULATOR_INTERFACE = {"device/loader.h"}
 SOURCE = re.compile(r".*\.(c|cpp|h|S)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
