@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Checks that a program image loads on a Windows 95 / NT 4.0 class desktop:
-# it may import only from the system's classic DLLs and the two device
-# libraries, and none of the functions of denylist.txt (functions those
-# systems lack). Prints the imported DLLs and the image size, and fails when
+# Checks that a program image loads on a fresh Windows 95 / NT 4.0 desktop:
+# it may import only from the DLLs of allowed_dlls.txt (each with where it
+# comes from; no C runtime DLL, which a fresh Windows 95 lacks), and none of
+# the functions of denylist.txt (functions those systems lack). Prints the imported DLLs and the image size, and fails when
 # the size passes the limit.
 #   check_imports.sh OBJDUMP IMAGE DIR [SIZE_LIMIT]
 set -euo pipefail
 objdump=$1 image=$2 dir=$3 limit=${4:-}
 
-allowed="kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll ppcload.dll rapi.dll"
+allowed=$(awk -F'\t' '!/^#/ && NF { print $1 }' "$dir/allowed_dlls.txt")
 fail=0
 
 imports=$("$objdump" -p "$image" | awk '
@@ -22,7 +22,7 @@ for dll in $(echo "$imports" | awk '$1 == "DLL" { print $2 }'); do
     n=$(echo "$imports" | awk -v d="$dll" '$1 == "FN" && $2 == d' | wc -l)
     ok=no
     for a in $allowed; do [ "$dll" = "$a" ] && ok=yes; done
-    printf '  %-14s %3d functions%s\n' "$dll" "$n" "$([ $ok = yes ] || echo '   <- not a system DLL of that class')"
+    printf '  %-14s %3d functions%s\n' "$dll" "$n" "$([ $ok = yes ] || echo '   <- not on every fresh Windows 95 / NT 4.0 (allowed_dlls.txt)')"
     [ $ok = yes ] || fail=1
 done
 
