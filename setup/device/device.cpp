@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/message.h"
 #include "base/process.h"
 #include "base/text_file.h"
 #include "device/guard.h"
@@ -38,15 +39,6 @@ struct DeviceStep {
     bool fResult;
 };
 
-void ShowMessage(UINT idText, UINT idCaption)
-{
-    char szText[1024];
-    char szCaption[128];
-    LoadStringA(g_hInst, idText, szText, sizeof szText);
-    LoadStringA(g_hInst, idCaption, szCaption, sizeof szCaption);
-    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
-}
-
 void StartOnDevice()
 {
     char szPath[CCH_DEVICE_PROGRAM_PATH];
@@ -68,7 +60,7 @@ void RunDeviceSteps(void *pv)
     }
     // Advice only: the install goes on after OK.
     if (Load_AlreadyInstalled(c_szDeviceAppName) == 1)
-        ShowMessage(IDS_ALREADY_INSTALLED, IDS_SUGGESTION);
+        ShowStringMessage(g_hwndMain, IDS_ALREADY_INSTALLED, IDS_SUGGESTION, MB_OK);
 
     WriteLoadScript();
 
@@ -111,7 +103,7 @@ bool InstallToDevice()
         step.fResult = false;
     }
     if (step.code != 0)
-        ShowMessage(step.code, IDS_SETUP_ERROR);
+        ShowStringMessage(g_hwndMain, step.code, IDS_SETUP_ERROR, MB_OK);
     Load_Exit();
     return step.fResult;
 }

@@ -1,5 +1,6 @@
 #include "shell/libcheck.h"
 
+#include "base/message.h"
 #include "base/process.h"
 #include "base/text.h"
 #include "res/resource.h"
@@ -11,11 +12,10 @@ static const char *const c_aszDeviceLibraries[2] = {"ppcload", "rapi"};
 
 static void ReportMissingLibrary(const char *pszLibrary)
 {
-    char szFormat[1024], szText[1024], szCaption[1024];
+    char szFormat[CCH_MESSAGE_TEXT], szText[CCH_MESSAGE_TEXT];
     LoadStringA(g_hInst, IDS_ERR_NODLL, szFormat, sizeof szFormat);
     FormatText(szText, sizeof szText, szFormat, pszLibrary);
-    LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
-    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
+    ShowMessageText(g_hwndMain, szText, IDS_SETUP_ERROR, MB_OK);
 }
 
 BOOL CheckDeviceLibraries()

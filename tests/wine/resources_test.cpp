@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "base/message.h"
 #include "res/resource.h"
 
 using namespace testing_support;
@@ -43,30 +44,30 @@ const FixedText kFixedTexts[] = {
     {IDS_BTN_WEBSITE, 256, "  &Visit Our Web Site  "},
     {IDS_BTN_EXIT, 256, "  E&xit Setup  "},
     {IDS_TITLE, 1024, "TARVELO Setup  -  qARNEL(tm) beta"},
-    {IDS_ERR_NODLL, 1024,
+    {IDS_ERR_NODLL, CCH_MESSAGE_TEXT,
      "Error - setup could not find %s.dll on your system.\r\rThis file should have been installed when HPC "
      "Explorer was installed on your system\r\rThis setup program can not run correctly until this file is "
      "present on your system."},
-    {IDS_INSTALLED, 512,
+    {IDS_INSTALLED, CCH_MESSAGE_TEXT,
      "The qARNEL beta has successfully been installed on your Handheld PC.\r\rWould you like to view the "
      "release notes now?"},
-    {IDS_SETUP_ERROR, 128, "Setup Error"},
-    {IDS_SETUP_COMPLETED, 512, "Setup Completed"},
-    {IDS_NOBROWSER_CAPTION, 512, "Unable to find web browser"},
-    {IDS_ALREADY_INSTALLED, 1024,
+    {IDS_SETUP_ERROR, CCH_MESSAGE_CAPTION, "Setup Error"},
+    {IDS_SETUP_COMPLETED, CCH_MESSAGE_CAPTION, "Setup Completed"},
+    {IDS_NOBROWSER_CAPTION, CCH_MESSAGE_CAPTION, "Unable to find web browser"},
+    {IDS_ALREADY_INSTALLED, CCH_MESSAGE_TEXT,
      "It appears that qARNEL is already installed on your Handheld PC.  It is recommended that you remove "
      "qARNEL from your Handheld PC before installing a newer version.  No data or configuration information "
      "should be lost.  Press OK when you are ready to proceed with installing the current version of "
      "qARNEL\n\nYou can remove the version of 'qARNEL' that is already on your Handheld PC by using "
      "'Start'->'Settings'->'Remove Programs'"},
-    {IDS_SUGGESTION, 128, "Setup Suggestion:"},
-    {IDS_ERR_CPUTYPE, 1024, "AppInstall does not recognize what type of processor your Handheld PC uses."},
-    {IDS_ERR_NOCONNECT, 1024,
+    {IDS_SUGGESTION, CCH_MESSAGE_CAPTION, "Setup Suggestion:"},
+    {IDS_ERR_CPUTYPE, CCH_MESSAGE_TEXT, "AppInstall does not recognize what type of processor your Handheld PC uses."},
+    {IDS_ERR_NOCONNECT, CCH_MESSAGE_TEXT,
      "Unable to establish communications with your Handheld PC.  Make sure it is attached to your desktop "
      "computer."},
-    {IDS_ERR_NOSPACE, 1024,
+    {IDS_ERR_NOSPACE, CCH_MESSAGE_TEXT,
      "There is not enough space on your Handheld PC to install the qARNEL options that you have selected."},
-    {IDS_ERR_INCOMPLETE, 1024, "Setup did not complete successfully."},
+    {IDS_ERR_INCOMPLETE, CCH_MESSAGE_TEXT, "Setup did not complete successfully."},
     {IDS_PRODUCT_NUMBER, 50, "10971"},
     {IDS_DEFAULT_NAME, 256, "Please enter your name here."},
     {IDS_BROWSE_TITLE, 512, "Select the folder that you wish to have TARVELO\\qARNEL installed under:"},
@@ -90,11 +91,11 @@ TEST(Strings, WebAddressAndNoBrowserMessageNameTheSameSite)
     EXPECT_GT(slash, 7u + 3) << "no host in " << address;
     EXPECT_EQ(address.find_first_of(" \r\n\t"), std::string::npos);
 
-    std::string message = Load(IDS_NOBROWSER, 512);
+    std::string message = Load(IDS_NOBROWSER, CCH_MESSAGE_TEXT);
     EXPECT_EQ(message,
               "There does not appear to be a web browser installed on your computer.  If you have access to the "
               "world wide web please visit us at:\r\r\t" + address);
-    EXPECT_LT(message.size(), 511u);
+    EXPECT_LT(message.size(), CCH_MESSAGE_TEXT - 1u);
 }
 
 TEST(Strings, FooterIsTwoIndentedLinesWithoutAmpersand)
