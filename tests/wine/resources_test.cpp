@@ -3,6 +3,7 @@
 // nothing else.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <set>
@@ -112,54 +113,87 @@ TEST(Strings, FooterIsTwoIndentedLinesWithoutAmpersand)
     EXPECT_EQ(footer.find('&'), std::string::npos);
 }
 
+// The licence table: each piece begins with its heading and the line breaks
+// right after it (then no further one), ends with its own CR LF pairs, and
+// names the maker (TARVELO) or the application (qARNEL) only where it says.
 TEST(Strings, LicenceAssemblesTo6143CharactersFromSixteenPieces)
 {
     struct Shape {
         const char *begins;
         int pairsAtEnd;
+        bool namesMaker, namesApplication;
     };
     const Shape shapes[16] = {
-        {"IMPORTANT-READ CAREFULLY:\r\n\r\n", 2},
+        {"IMPORTANT-READ CAREFULLY:\r\n\r\n", 2, true, true},
         {"SOFTWARE LICENSE\r\n\r\n", 2},
         {"1.  GRANT OF LICENSE.", 2},
         {"2.  DESCRIPTION OF OTHER RIGHTS AND LIMITATIONS.\r\n", 1},
         {"* Termination.", 2},
-        {"3.  COPYRIGHT.\r\n", 2},
+        {"3.  COPYRIGHT.\r\n", 2, true},
         {"4.  LIMITED WARRANTY.\r\n* Limited Warranty.", 1},
         {"* Customer Remedies.", 2},
         {"* No Other Warranties.", 1},
         {"* No Liability for Consequential Damages.", 1},
         {"* Attorney's Fees.", 2},
         {"U.S. GOVERNMENT RESTRICTED RIGHTS.\r\n", 1},
-        {"The SOFTWARE and documentation are provided with RESTRICTED RIGHTS.", 2},
+        {"The SOFTWARE and documentation are provided with RESTRICTED RIGHTS.", 2, true},
         {"If you acquired this EULA in the United States", 2},
         {"If you acquired this EULA in Canada", 2},
         {"If this EULA was acquired outside the United States", 0},
+    };
+    auto upper = [](std::string text) {
+        for (char &c : text)
+            c = char(toupper(static_cast<unsigned char>(c)));
+        return text;
     };
     std::string licence;
     for (int i = 0; i < 16; ++i) {
         std::string piece = Load(kLicencePieces[i], 4096);
         SCOPED_TRACE("string " + std::to_string(kLicencePieces[i]));
         EXPECT_LT(piece.size(), 4095u);
-        EXPECT_EQ(piece.compare(0, strlen(shapes[i].begins), shapes[i].begins), 0) << piece.substr(0, 60);
+        const size_t cchBegins = strlen(shapes[i].begins);
+        EXPECT_EQ(piece.compare(0, cchBegins, shapes[i].begins), 0) << piece.substr(0, 60);
+        EXPECT_NE(piece.c_str()[cchBegins], '\r') << "more line breaks after the heading than given";
         std::string end(shapes[i].pairsAtEnd * 2, ' ');
         for (int k = 0; k < shapes[i].pairsAtEnd; ++k)
             end.replace(2 * k, 2, "\r\n");
         ASSERT_GE(piece.size(), end.size() + 1);
         EXPECT_EQ(piece.substr(piece.size() - end.size()), end);
         EXPECT_NE(piece[piece.size() - end.size() - 1], '\n') << "more line breaks at the end than given";
-        // Line breaks are CR LF pairs only.
+        // Printable ASCII; line breaks are CR LF pairs only, at most two in a row.
         for (size_t k = 0; k < piece.size(); ++k) {
-            if (piece[k] == '\r')
+            const unsigned char c = piece[k];
+            EXPECT_TRUE((c >= ' ' && c <= '~') || c == '\r' || c == '\n') << "character " << int(c) << " at " << k;
+            if (c == '\r')
                 EXPECT_EQ(piece[k + 1], '\n') << "lone CR at " << k;
-            if (piece[k] == '\n')
+            if (c == '\n')
                 EXPECT_EQ(piece[k - 1], '\r') << "lone LF at " << k;
         }
+        EXPECT_EQ(piece.find("\r\n\r\n\r\n"), std::string::npos);
+        EXPECT_EQ(upper(piece).find("TARVELO") != std::string::npos, shapes[i].namesMaker);
+        EXPECT_EQ(upper(piece).find("QARNEL") != std::string::npos, shapes[i].namesApplication);
         licence += piece;
     }
     EXPECT_EQ(licence.size(), 6143u);
     EXPECT_EQ(licence.compare(0, 25, "IMPORTANT-READ CAREFULLY:"), 0);
     EXPECT_NE(licence.back(), '\n');
+
+    // The preamble names the maker in full, the restricted-rights clause ends
+    // with its postal address, and the agreement with one paragraph that asks
+    // for questions to Manufacturer.
+    EXPECT_NE(Load(IDS_LICENSE_HEAD, 4096).find("TARVELO Corporation"), std::string::npos);
+    EXPECT_EQ(Load(26, 4096), "U.S. GOVERNMENT RESTRICTED RIGHTS.\r\n") << "the heading alone";
+    std::string clause = Load(27, 4096);
+    const std::string address = "TARVELO Corporation, One Tarvelo Way, Bellhaven, WA 98000.\r\n\r\n";
+    ASSERT_GE(clause.size(), address.size());
+    EXPECT_EQ(clause.substr(clause.size() - address.size()), address);
+    std::string last = Load(IDS_LICENSE_LAST, 4096);
+    size_t paragraph = last.find("\r\n\r\n");
+    ASSERT_NE(paragraph, std::string::npos);
+    std::string closing = last.substr(paragraph + 4);
+    EXPECT_EQ(closing.find("\r\n"), std::string::npos) << "one closing paragraph";
+    EXPECT_NE(closing.find("Manufacturer"), std::string::npos) << closing;
+    EXPECT_NE(closing.find("question"), std::string::npos) << closing;
 }
 
 // Every string id of the table, and no other.
