@@ -22,13 +22,13 @@ void WriteLoadScript()
                                                       g_fCustomBook != FALSE});
 }
 
-bool WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice)
 {
     TextFile file;
     if (!file.Create(pszPath))
-        return false;
+        return FALSE;
     WriteLoadScriptLines(file.Stream(), choice);
-    return file.Close() != FALSE;
+    return file.Close();
 }
 
 namespace {
@@ -36,7 +36,7 @@ namespace {
 // What the guarded steps leave for the end step.
 struct DeviceStep {
     UINT code;       // string id of the failure message, 0 while nothing failed
-    bool fResult;
+    BOOL fResult;
 };
 
 void StartOnDevice()
@@ -88,19 +88,19 @@ void RunDeviceSteps(void *pv)
     }
 
     StartOnDevice();
-    pStep->fResult = true;
+    pStep->fResult = TRUE;
 }
 
 }  // namespace
 
-bool InstallToDevice()
+BOOL InstallToDevice()
 {
-    DeviceStep step = {0, false};
+    DeviceStep step = {0, FALSE};
     if (!GuardedCall(RunDeviceSteps, &step)) {
         // Text and caption as the released program showed them, literals
         // there too: the robot and the tests know this box by them.
         MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
-        step.fResult = false;
+        step.fResult = FALSE;
     }
     if (step.code != 0)
         ShowStringMessage(g_hwndMain, step.code, IDS_SETUP_ERROR, MB_OK);
