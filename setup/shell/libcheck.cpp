@@ -6,9 +6,9 @@
 #include "res/resource.h"
 
 BOOL g_fLibrariesChecked = TRUE;
-HMODULE g_ahmodDeviceLibraries[2];
+HMODULE g_rghmodDeviceLibraries[2];
 
-static const char *const c_aszDeviceLibraries[2] = {"ppcload", "rapi"};
+static const char *const c_rgszDeviceLibraries[2] = {"ppcload", "rapi"};
 
 static void ReportMissingLibrary(const char *pszLibrary)
 {
@@ -23,9 +23,9 @@ BOOL CheckDeviceLibraries()
     if (!g_fLibrariesChecked)
         return TRUE;
     for (int i = 0; i < 2; ++i) {
-        g_ahmodDeviceLibraries[i] = LoadLibraryA(c_aszDeviceLibraries[i]);
-        if (g_ahmodDeviceLibraries[i] == NULL) {
-            ReportMissingLibrary(c_aszDeviceLibraries[i]);
+        g_rghmodDeviceLibraries[i] = LoadLibraryA(c_rgszDeviceLibraries[i]);
+        if (g_rghmodDeviceLibraries[i] == NULL) {
+            ReportMissingLibrary(c_rgszDeviceLibraries[i]);
             return FALSE;
         }
     }
