@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/message.h"
 #include "base/process.h"
 #include "base/text_file.h"
 #include "device/guard.h"
@@ -21,13 +22,13 @@ void WriteLoadScript()
                                                       g_fCustomBook != FALSE});
 }
 
-bool WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice)
 {
     TextFile file;
     if (!file.Create(pszPath))
-        return false;
+        return FALSE;
     WriteLoadScriptLines(file.Stream(), choice);
-    return file.Close() != FALSE;
+    return file.Close();
 }
 
 namespace {
@@ -35,17 +36,8 @@ namespace {
 // What the guarded steps leave for the end step.
 struct DeviceStep {
     UINT code;       // string id of the failure message, 0 while nothing failed
-    bool fResult;
+    BOOL fResult;
 };
-
-void ShowMessage(UINT idText, UINT idCaption)
-{
-    char szText[1024];
-    char szCaption[128];
-    LoadStringA(g_hInst, idText, szText, sizeof szText);
-    LoadStringA(g_hInst, idCaption, szCaption, sizeof szCaption);
-    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
-}
 
 void StartOnDevice()
 {
@@ -68,7 +60,7 @@ void RunDeviceSteps(void *pv)
     }
     // Advice only: the install goes on after OK.
     if (Load_AlreadyInstalled(c_szDeviceAppName) == 1)
-        ShowMessage(IDS_ALREADY_INSTALLED, IDS_SUGGESTION);
+        ShowStringMessage(g_hwndMain, IDS_ALREADY_INSTALLED, IDS_SUGGESTION, MB_OK);
 
     WriteLoadScript();
 
@@ -96,22 +88,22 @@ void RunDeviceSteps(void *pv)
     }
 
     StartOnDevice();
-    pStep->fResult = true;
+    pStep->fResult = TRUE;
 }
 
 }  // namespace
 
-bool InstallToDevice()
+BOOL InstallToDevice()
 {
-    DeviceStep step = {0, false};
+    DeviceStep step = {0, FALSE};
     if (!GuardedCall(RunDeviceSteps, &step)) {
         // Text and caption as the released program showed them, literals
         // there too: the robot and the tests know this box by them.
         MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
-        step.fResult = false;
+        step.fResult = FALSE;
     }
     if (step.code != 0)
-        ShowMessage(step.code, IDS_SETUP_ERROR);
+        ShowStringMessage(g_hwndMain, step.code, IDS_SETUP_ERROR, MB_OK);
     Load_Exit();
     return step.fResult;
 }

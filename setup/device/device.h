@@ -5,6 +5,8 @@
 #ifndef SETUP_DEVICE_DEVICE_H
 #define SETUP_DEVICE_DEVICE_H
 
+#include <windows.h>
+
 #include "device/load_script.h"
 
 /* Writes "qArnel.ld" for the chosen components into the current directory. */
@@ -12,17 +14,17 @@ void WriteLoadScript();
 
 /*
  * Creates or empties pszPath (text mode, as fopen's "w+") and writes the
- * script into it. False when the file cannot be created or written.
+ * script into it. FALSE when the file cannot be created or written.
  */
-bool WriteLoadScriptFile(const char *pszPath, BookChoice choice);
+BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice);
 
 /*
  * Runs after the extraction (the desktop directory is the current
  * directory): opens a loader connection, writes the load script, checks the
  * processor and the free space, loads the application and its books onto the
- * device and starts it there. True when the load succeeded and the start was
- * requested; false after a failure that has been shown to the user.
+ * device and starts it there. TRUE when the load succeeded and the start was
+ * requested; FALSE after a failure that has been shown to the user.
  */
-bool InstallToDevice();
+BOOL InstallToDevice();
 
 #endif

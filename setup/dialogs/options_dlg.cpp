@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/message.h"
 #include "base/process.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -50,9 +51,7 @@ BOOL BrowseForDesktopDir()
     if (!fPath || szFolder[0] == '\0')
         return FALSE;
     if (!PickedFolderSuffixFits(szFolder)) {
-        char szCaption[128];
-        LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
-        MessageBoxA(g_hwndMain, c_szTooLong, szCaption, MB_OK);
+        ShowMessageText(g_hwndMain, c_szTooLong, IDS_SETUP_ERROR, MB_OK);
         return FALSE;
     }
     CopyText(g_szDesktopDir, sizeof g_szDesktopDir, szFolder);

@@ -6,7 +6,7 @@
 
 // The edits in record order: name, company, address, city, state, postal
 // code, country, phone, fax. The tenth field (the key number) has none.
-static const int c_aidEdits[] = {
+static const int c_rgidEdits[] = {
     IDC_NAME, IDC_COMPANY, IDC_ADDRESS, IDC_CITY, IDC_STATE, IDC_POSTALCODE, IDC_COUNTRY, IDC_PHONE, IDC_FAX,
 };
 
@@ -19,15 +19,15 @@ static const char c_szBlankCaption[] = "rOSK Install";
 
 static void ShowRecord(HWND hDlg)
 {
-    for (int i = 0; i < static_cast<int>(sizeof c_aidEdits / sizeof c_aidEdits[0]); ++i)
-        SetDlgItemTextA(hDlg, c_aidEdits[i], UserInfoField(&g_UserInfo, i));
+    for (int i = 0; i < static_cast<int>(sizeof c_rgidEdits / sizeof c_rgidEdits[0]); ++i)
+        SetDlgItemTextA(hDlg, c_rgidEdits[i], UserInfoField(&g_UserInfo, i));
 }
 
 // Each text is cut to 255 characters and its NUL.
 static void ReadBackRecord(HWND hDlg)
 {
-    for (int i = 0; i < static_cast<int>(sizeof c_aidEdits / sizeof c_aidEdits[0]); ++i)
-        GetDlgItemTextA(hDlg, c_aidEdits[i], UserInfoField(&g_UserInfo, i), USERINFO_CCH_FIELD);
+    for (int i = 0; i < static_cast<int>(sizeof c_rgidEdits / sizeof c_rgidEdits[0]); ++i)
+        GetDlgItemTextA(hDlg, c_rgidEdits[i], UserInfoField(&g_UserInfo, i), USERINFO_CCH_FIELD);
 }
 
 static BOOL IsBlank(HWND hDlg, int idEdit)

@@ -76,13 +76,12 @@ private:
 }  // namespace
 
 /* Reports a failed step with the thread's last error and gives up. */
-static BOOL ReportFailure(HWND hwndOwner, int step, SetupFile *pFile)
+static BOOL ReportFailure(HWND hwndOwner, int step)
 {
     DWORD dwError = GetLastError();
     char szMessage[PAYLOAD_CCH_TEXT];
     FormatText(szMessage, sizeof szMessage, "Failed step %d, Error code is %d\n", step, int(dwError));
     MessageBoxA(hwndOwner, szMessage, "Setup Error", MB_OK);
-    pFile->Close();
     return FALSE;
 }
 
@@ -107,69 +106,51 @@ static void CopyIntoDesktopDir(const char *pszSource, const char *pszName, char 
         CopyFileA(pszSource, pszCopy, FALSE);
 }
 
-/*
- * Opens a new temporary file beside an existing target (its path into
- * pszTemp); the target itself is replaced only once the temporary file is
- * complete. A target that exists but could not be replaced (a directory, a
- * read-only file, one held open) fails here, as creating it would.
- */
-static HANDLE CreateReplacement(const char *pszTarget, size_t cchName, char *pszTemp, size_t cchTemp)
+/* Whether an existing file could be written: not when it is a directory, a
+   read-only file or one held open (the last error then says which). */
+static BOOL CanReplace(const char *pszTarget)
 {
     HANDLE hFile = CreateFileA(pszTarget, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(hFile);
-    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
-        return INVALID_HANDLE_VALUE;
-
-    int cchDir = int(strlen(pszTarget) - cchName);
-    for (unsigned n = 0; n < 1000; ++n) {
-        if (!FormatText(pszTemp, cchTemp, "%.*s~sp%u.tmp", cchDir, pszTarget, n)) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return INVALID_HANDLE_VALUE;
-        }
-        hFile = CreateFileA(pszTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (hFile != INVALID_HANDLE_VALUE)
-            return hFile;
-        DWORD dwError = GetLastError();
-        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    return INVALID_HANDLE_VALUE;
+    if (hFile == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    CloseHandle(hFile);
+    return TRUE;
 }
 
 /*
- * Opens the file that receives a record's data. A target that does not exist
- * yet is created as it is (pszTemp then empty): a failure removes it again,
- * so nothing half-written stays behind. An existing target is replaced
- * through a temporary file (CreateReplacement), so that a failure leaves the
- * old file whole.
+ * Gives a temporary file beside pszPath a name that is not taken yet: tries
+ * "~sp0.tmp", "~sp1.tmp" and so on in the directory that is the first cchDir
+ * characters of pszPath, each put into pszTemp and handed to pfnTake, until
+ * pfnTake succeeds or fails for another reason than the name being taken.
  */
-static HANDLE CreateTarget(const char *pszTarget, size_t cchName, char *pszTemp, size_t cchTemp)
+typedef BOOL (*TAKENAMEPROC)(const char *pszTemp, void *pvContext);
+
+static BOOL TakeTempName(const char *pszPath, size_t cchDir, char *pszTemp, size_t cchTemp,
+                         TAKENAMEPROC pfnTake, void *pvContext)
 {
-    pszTemp[0] = '\0';
-    HANDLE hFile = CreateFileA(pszTarget, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile != INVALID_HANDLE_VALUE)
-        return hFile;
-    DWORD dwError = GetLastError();
-    if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
-        return INVALID_HANDLE_VALUE;
-    return CreateReplacement(pszTarget, cchName, pszTemp, cchTemp);
+    for (unsigned n = 0; n < 1000; ++n) {
+        if (!FormatText(pszTemp, cchTemp, "%.*s~sp%u.tmp", int(cchDir), pszPath, n)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return FALSE;
+        }
+        if (pfnTake(pszTemp, pvContext))
+            return TRUE;
+        DWORD dwError = GetLastError();
+        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
+            return FALSE;
+    }
+    return FALSE;
 }
 
-/* Closes and removes an unfinished file; the last error stays. */
-static void DiscardFile(HANDLE hFile, const char *pszPath)
+static BOOL MoveTargetTo(const char *pszAside, void *pvTarget)
 {
-    DWORD dwError = GetLastError();
-    CloseHandle(hFile);
-    DeleteFileA(pszPath);
-    SetLastError(dwError);
+    return MoveFileA(static_cast<const char *>(pvTarget), pszAside);
 }
 
 typedef BOOL(WINAPI *MOVEFILEEXA)(LPCSTR, LPCSTR, DWORD);
 
 BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileEx)
 {
-    // Windows 95 has no working MoveFileEx: there the old file goes first.
     MOVEFILEEXA pfnMoveFileEx = NULL;
     if (fMoveFileEx)
         pfnMoveFileEx = (MOVEFILEEXA)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA");
@@ -179,8 +160,27 @@ BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileE
         if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
             return FALSE;
     }
-    DeleteFileA(pszTarget);
-    return MoveFileA(pszTemp, pszTarget);
+    // Windows 95 has no working MoveFileEx: the old file is moved aside,
+    // beside the new one, and deleted once the new one has its name; moved
+    // back when it cannot get it. What MoveFileEx would not replace stays.
+    DWORD dwAttributes = GetFileAttributesA(pszTarget);
+    if (dwAttributes != DWORD(-1) && (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    char szAside[PAYLOAD_CCH_TEXT];
+    const char *pszTempName = strrchr(pszTemp, '\\');
+    size_t cchDir = pszTempName != NULL ? size_t(pszTempName + 1 - pszTemp) : 0;
+    if (!TakeTempName(pszTemp, cchDir, szAside, sizeof szAside, MoveTargetTo, const_cast<char *>(pszTarget)))
+        return GetLastError() == ERROR_FILE_NOT_FOUND && MoveFileA(pszTemp, pszTarget);   // no old file
+    if (!MoveFileA(pszTemp, pszTarget)) {
+        DWORD dwError = GetLastError();
+        MoveFileA(szAside, pszTarget);
+        SetLastError(dwError);
+        return FALSE;
+    }
+    DeleteFileA(szAside);
+    return TRUE;
 }
 
 /*
@@ -226,14 +226,99 @@ static void EndBrokenChain(SetupFile &file, uint32_t dwOffset)
     SETUP_CHECK( PayloadChainInsideFile( &file, dwOffset ) );
 }
 
+namespace {
+
+/*
+ * The file that receives a record's data, from its creation until it has the
+ * target's name. A target that does not exist yet is written as it is; an
+ * existing one through a temporary file beside it that the commit renames over
+ * it, so that a failure leaves the old file whole. Unless committed, the file
+ * is closed and removed when its owner goes, and the last error stays.
+ */
+class OutputFile {
+public:
+    OutputFile() { m_szTemp[0] = '\0'; }
+    ~OutputFile() { Discard(); }
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    // The target's name is its last cchName characters. A target that exists
+    // but cannot be replaced (a directory, a read-only file, one held open)
+    // fails here, as creating it would.
+    BOOL Create(const char *pszTarget, size_t cchName)
+    {
+        m_pszTarget = pszTarget;
+        m_hFile = CreateFileA(pszTarget, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE) {
+            m_pszWritten = pszTarget;
+            return TRUE;
+        }
+        DWORD dwError = GetLastError();
+        if ((dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS) || !CanReplace(pszTarget)
+            || !TakeTempName(pszTarget, strlen(pszTarget) - cchName, m_szTemp, sizeof m_szTemp, CreateTemp, &m_hFile))
+            return FALSE;
+        m_pszWritten = m_szTemp;
+        return TRUE;
+    }
+    // A disk file takes a write whole or fails it, but for a full disk.
+    BOOL Write(const void *pv, DWORD cb)
+    {
+        DWORD cbWritten = 0;
+        if (!WriteFile(m_hFile, pv, cb, &cbWritten, NULL))
+            return FALSE;
+        if (cbWritten != cb)
+            SetLastError(ERROR_DISK_FULL);
+        return cbWritten == cb;
+    }
+    BOOL Close()
+    {
+        HANDLE hFile = m_hFile;
+        m_hFile = INVALID_HANDLE_VALUE;
+        return CloseHandle(hFile);
+    }
+    // Gives the closed file the target's name; from then on it stays.
+    BOOL Commit()
+    {
+        if (m_pszWritten == m_szTemp && !ReplaceByRename(m_szTemp, m_pszTarget, TRUE))
+            return FALSE;
+        m_pszWritten = NULL;
+        return TRUE;
+    }
+    void Discard()
+    {
+        DWORD dwError = GetLastError();
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            Close();
+        if (m_pszWritten != NULL)
+            DeleteFileA(m_pszWritten);
+        m_pszWritten = NULL;
+        SetLastError(dwError);
+    }
+
+private:
+    static BOOL CreateTemp(const char *pszTemp, void *phFile)
+    {
+        HANDLE hFile = CreateFileA(pszTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        *static_cast<HANDLE *>(phFile) = hFile;
+        return hFile != INVALID_HANDLE_VALUE;
+    }
+
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    const char *m_pszTarget = NULL;
+    const char *m_pszWritten = NULL;   // the file made, until it is committed or discarded
+    char m_szTemp[PAYLOAD_CCH_TEXT];   // the temporary file when an existing target is replaced
+};
+
+}  // namespace
+
 /*
  * Writes one record's data from the setup file (at it) to the record's
  * target: step record.nStep makes the target, nStep + 1 its buffer, nStep + 2
- * copies the data. FALSE after a reported failure.
+ * copies the data. 0 when the target is complete; else the failed step, with
+ * the system's error, and nothing half-written stays behind.
  */
-static BOOL ExtractRecord(HWND hwndOwner, const PayloadRecordInfo &record, SetupFile &file)
+static int ExtractRecord(const PayloadRecordInfo &record, SetupFile &file)
 {
-    int step = record.nStep;
     if (strcmp(record.szDir, ".") != 0) {
         // A directory that is there already (as most are, after the first
         // file in it) needs no walk along its path.
@@ -244,59 +329,28 @@ static BOOL ExtractRecord(HWND hwndOwner, const PayloadRecordInfo &record, Setup
                 CreateDirectoryTree(szDirPath);
         }
     }
-
     // The name's own length: a name with NUL bytes inside its count ends at
     // the first of them.
-    char szTemp[PAYLOAD_CCH_TEXT];   // the temporary file when an existing target is replaced
-    HANDLE hOut = CreateTarget(record.szTarget, strlen(record.szName), szTemp, sizeof szTemp);
-    if (hOut == INVALID_HANDLE_VALUE)
-        return ReportFailure(hwndOwner, step, &file);
-    const char *pszWritten = szTemp[0] != '\0' ? szTemp : record.szTarget;
-
-    ++step;
+    OutputFile out;
+    if (!out.Create(record.szTarget, strlen(record.szName)))
+        return record.nStep;
     BYTE *pbData = static_cast<BYTE *>(malloc(record.cbData != 0 ? record.cbData : 1));
     if (pbData == NULL) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        DiscardFile(hOut, pszWritten);
-        return ReportFailure(hwndOwner, step, &file);
+        return record.nStep + 1;
     }
-
-    ++step;
     DWORD dwRead = file.Read(pbData, record.cbData);
-    if (dwRead != record.cbData) {
-        free(pbData);
-        DiscardFile(hOut, pszWritten);
-        EndShortRead(PAYLOAD_SHORT_DATA, dwRead, record.cbData);
-        return ReportFailure(hwndOwner, step, &file);
-    }
-    DWORD dwWritten = 0;
-    BOOL fWritten = WriteFile(hOut, pbData, record.cbData, &dwWritten, NULL);
+    BOOL fWritten = dwRead == record.cbData && out.Write(pbData, record.cbData);
     free(pbData);
-    if (fWritten && dwWritten != record.cbData) {
-        // A disk file takes a write whole or fails it, but for a full disk.
-        SetLastError(ERROR_DISK_FULL);
-        fWritten = FALSE;
+    if (dwRead != record.cbData) {
+        out.Discard();
+        EndShortRead(PAYLOAD_SHORT_DATA, dwRead, record.cbData);
     }
-    if (!fWritten) {
-        // A full disk, say: no fault of the setup file. Nothing half-written
-        // stays behind, and an old file is intact.
-        DiscardFile(hOut, pszWritten);
-        return ReportFailure(hwndOwner, step, &file);
-    }
-    if (!CloseHandle(hOut)) {
-        DWORD dwError = GetLastError();
-        DeleteFileA(pszWritten);
-        SetLastError(dwError);
-        return ReportFailure(hwndOwner, step, &file);
-    }
+    // A full disk, say, is no fault of the setup file.
+    if (!fWritten || !out.Close())
+        return record.nStep + 2;
     // The rename finishes making the target: the record's own step.
-    if (szTemp[0] != '\0' && !ReplaceByRename(szTemp, record.szTarget, TRUE)) {
-        DWORD dwError = GetLastError();
-        DeleteFileA(szTemp);
-        SetLastError(dwError);
-        return ReportFailure(hwndOwner, record.nStep, &file);
-    }
-    return TRUE;
+    return out.Commit() ? 0 : record.nStep;
 }
 
 BOOL ExtractPayload(HWND hwndOwner)
@@ -309,7 +363,7 @@ BOOL ExtractPayload(HWND hwndOwner)
 
     DWORD cchSetup = GetModuleFileNameA(NULL, szSetup, sizeof szSetup);
     if (cchSetup == 0 || cchSetup >= sizeof szSetup)
-        return ReportFailure(hwndOwner, step, &file);
+        return ReportFailure(hwndOwner, step);
 
     step = 2;
     if (strcmp(g_szDesktopDir, ".") != 0)
@@ -321,15 +375,16 @@ BOOL ExtractPayload(HWND hwndOwner)
         CopyIntoDesktopDir(szNotes, "readme.doc", szCopy, sizeof szCopy);
 
     if (!file.Open(szSetup))
-        return ReportFailure(hwndOwner, step, &file);
+        return ReportFailure(hwndOwner, step);
 
     // Steps 3 to 5 find the payload and walk its chain, before anything is
     // written; then each record in turn (PayloadWalker).
     PayloadWalker walk(&file, g_szDesktopDir);
     PayloadResult result;
     while ((result = walk.Next()) == PAYLOAD_RECORD) {
-        if (!ExtractRecord(hwndOwner, walk.Record(), file))
-            return FALSE;
+        int nFailed = ExtractRecord(walk.Record(), file);
+        if (nFailed != 0)
+            return ReportFailure(hwndOwner, nFailed);
     }
     const PayloadScan &scan = walk.Scan();
     if (result == PAYLOAD_DAMAGED) {
@@ -341,7 +396,7 @@ BOOL ExtractPayload(HWND hwndOwner)
     if (result != PAYLOAD_COMPLETE) {
         if (result == PAYLOAD_REFUSED)
             SetLastError(scan.dwError);
-        return ReportFailure(hwndOwner, scan.nStep, &file);
+        return ReportFailure(hwndOwner, scan.nStep);
     }
 
     SetCurrentDirectoryA(g_szDesktopDir);

@@ -38,8 +38,8 @@ static bool IsDeviceName(const char *pch, size_t cch)
         ++cchBase;
     while (cchBase > 0 && pch[cchBase - 1] == ' ')
         --cchBase;
-    static const char *const c_apszDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-    for (const char *pszDevice : c_apszDevices) {
+    static const char *const c_rgpszDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    for (const char *pszDevice : c_rgpszDevices) {
         if (SameAsciiNoCase(pch, cchBase, pszDevice))
             return true;
     }

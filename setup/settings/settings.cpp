@@ -43,18 +43,18 @@ void ComputeDefaultDesktopDir()
     RegCloseKey(hKey);
 }
 
-static void UserInfoPath(char *pszPath, size_t cchPath)
+// Opens "UserInfo.dat" in the desktop directory for dwAccess, creating it
+// when it is not there.
+static HANDLE OpenUserInfoFile(DWORD dwAccess)
 {
-    FormatText(pszPath, cchPath, "%s\\UserInfo.dat", g_szDesktopDir);
+    char szPath[1024];
+    FormatText(szPath, sizeof szPath, "%s\\UserInfo.dat", g_szDesktopDir);
+    return CreateFileA(szPath, dwAccess, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
 void ReadUserInfo()
 {
-    char szPath[1024];
-    UserInfoPath(szPath, sizeof szPath);
-
-    HANDLE hFile = CreateFileA(szPath, GENERIC_READ, 0, NULL, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = OpenUserInfoFile(GENERIC_READ);
     if (hFile == INVALID_HANDLE_VALUE)
         return;
 
@@ -77,11 +77,7 @@ void ReadUserInfo()
 
 BOOL WriteUserInfo()
 {
-    char szPath[1024];
-    UserInfoPath(szPath, sizeof szPath);
-
-    HANDLE hFile = CreateFileA(szPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = OpenUserInfoFile(GENERIC_WRITE);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD cbWritten = 0;

@@ -1,5 +1,6 @@
 #include "shell/install.h"
 
+#include "base/message.h"
 #include "base/process.h"
 #include "device/device.h"
 #include "dialogs/dialogs.h"
@@ -16,11 +17,9 @@ static BOOL RunDialog(int idDialog, DLGPROC pfnDlgProc)
 // The closing question: Yes opens the release notes.
 static InstallOutcome AskForReleaseNotes()
 {
-    char szText[512], szCaption[512];
-    LoadStringA(g_hInst, IDS_INSTALLED, szText, sizeof szText);
-    LoadStringA(g_hInst, IDS_SETUP_COMPLETED, szCaption, sizeof szCaption);
-    return MessageBoxA(g_hwndMain, szText, szCaption, MB_YESNO) == IDYES ? INSTALL_FINISHED_NOTES
-                                                                          : INSTALL_FINISHED;
+    return ShowStringMessage(g_hwndMain, IDS_INSTALLED, IDS_SETUP_COMPLETED, MB_YESNO) == IDYES
+               ? INSTALL_FINISHED_NOTES
+               : INSTALL_FINISHED;
 }
 
 InstallOutcome RunInstallSequence()

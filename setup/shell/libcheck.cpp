@@ -1,21 +1,21 @@
 #include "shell/libcheck.h"
 
+#include "base/message.h"
 #include "base/process.h"
 #include "base/text.h"
 #include "res/resource.h"
 
 BOOL g_fLibrariesChecked = TRUE;
-HMODULE g_ahmodDeviceLibraries[2];
+HMODULE g_rghmodDeviceLibraries[2];
 
-static const char *const c_aszDeviceLibraries[2] = {"ppcload", "rapi"};
+static const char *const c_rgszDeviceLibraries[2] = {"ppcload", "rapi"};
 
 static void ReportMissingLibrary(const char *pszLibrary)
 {
-    char szFormat[1024], szText[1024], szCaption[1024];
+    char szFormat[CCH_MESSAGE_TEXT], szText[CCH_MESSAGE_TEXT];
     LoadStringA(g_hInst, IDS_ERR_NODLL, szFormat, sizeof szFormat);
     FormatText(szText, sizeof szText, szFormat, pszLibrary);
-    LoadStringA(g_hInst, IDS_SETUP_ERROR, szCaption, sizeof szCaption);
-    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK);
+    ShowMessageText(g_hwndMain, szText, IDS_SETUP_ERROR, MB_OK);
 }
 
 BOOL CheckDeviceLibraries()
@@ -23,9 +23,9 @@ BOOL CheckDeviceLibraries()
     if (!g_fLibrariesChecked)
         return TRUE;
     for (int i = 0; i < 2; ++i) {
-        g_ahmodDeviceLibraries[i] = LoadLibraryA(c_aszDeviceLibraries[i]);
-        if (g_ahmodDeviceLibraries[i] == NULL) {
-            ReportMissingLibrary(c_aszDeviceLibraries[i]);
+        g_rghmodDeviceLibraries[i] = LoadLibraryA(c_rgszDeviceLibraries[i]);
+        if (g_rghmodDeviceLibraries[i] == NULL) {
+            ReportMissingLibrary(c_rgszDeviceLibraries[i]);
             return FALSE;
         }
     }

@@ -16,7 +16,7 @@
 extern BOOL g_fLibrariesChecked;
 
 /* The device libraries as loaded by the check, in check order; never released. */
-extern HMODULE g_ahmodDeviceLibraries[2];
+extern HMODULE g_rghmodDeviceLibraries[2];
 
 /*
  * Loads "ppcload", then "rapi". For the first that does not load, tells the

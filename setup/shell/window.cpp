@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/check.h"
+#include "base/message.h"
 #include "base/process.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -135,10 +136,7 @@ static void ShowWebPage(HWND hwnd)
     if (ShellExecuteExA(&sei))
         return;
 
-    char szText[512], szCaption[512];
-    LoadStringA(g_hInst, IDS_NOBROWSER, szText, sizeof szText);
-    LoadStringA(g_hInst, IDS_NOBROWSER_CAPTION, szCaption, sizeof szCaption);
-    MessageBoxA(hwnd, szText, szCaption, MB_OK);
+    ShowStringMessage(hwnd, IDS_NOBROWSER, IDS_NOBROWSER_CAPTION, MB_OK);
 }
 
 static LRESULT OnMainWindowCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)

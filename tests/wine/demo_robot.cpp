@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "dialog_walk.h"
 #include "robot.h"
 #include "test_support.h"
 
@@ -49,14 +50,6 @@ std::string OneLine(std::string text)
     return text;
 }
 
-HWND Dialog(const robot::Process &app, const char *title)
-{
-    HWND dlg = robot::WaitForDialog(app.pid(), title, 20000);
-    if (!dlg)
-        printf("no \"%s\" dialog appeared\n", title);
-    return dlg;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
@@ -89,39 +82,34 @@ int main(int argc, char **argv)
     Shoot(main, NULL, "main-window");
     robot::MouseDown(main, 410, 90);
 
-    HWND licence = Dialog(app, "Software License Agreement");
-    if (!licence)
+    dialog_walk::Answers answers;
+    answers.fields = {{IDC_NAME, "Ann Lee"}, {IDC_COMPANY, "Lee Ltd"}, {IDC_ADDRESS, "1 Harbour Road"},
+                      {IDC_CITY, "Kent"},    {IDC_STATE, "WA"},        {IDC_POSTALCODE, "98032"},
+                      {IDC_COUNTRY, "USA"},  {IDC_PHONE, "555-0199"},  {IDC_FAX, "555-0100"}};
+    answers.books = {film, news, custom};
+    dialog_walk::Walk walk(app.pid(), answers, 20000);
+    walk.beforeAnswer = [&](dialog_walk::Dialog dialog, HWND dlg) {
+        switch (dialog) {
+        case dialog_walk::kLicence:
+            Shoot(main, dlg, "licence");
+            printf("licence: Yes\n");
+            break;
+        case dialog_walk::kUserInfo:
+            Shoot(main, dlg, "user-information");
+            printf("user information: Ann Lee, Lee Ltd, Kent WA 98032 USA; OK\n");
+            break;
+        case dialog_walk::kOptions:
+            Shoot(main, dlg, "options");
+            printf("options: film %s, news %s, custom %s; desktop directory %s; OK\n", film ? "yes" : "no",
+                   news ? "yes" : "no", custom ? "yes" : "no", robot::ItemText(dlg, IDC_DESKTOPDIR).c_str());
+            break;
+        }
+    };
+    walk.Through();
+    if (walk.missing()) {
+        printf("no \"%s\" dialog appeared\n", walk.missing());
         return 1;
-    Shoot(main, licence, "licence");
-    printf("licence: Yes\n");
-    robot::Press(licence, IDC_YES);
-
-    HWND user = Dialog(app, "User Information");
-    if (!user)
-        return 1;
-    const struct {
-        int id;
-        const char *text;
-    } fields[] = {{IDC_NAME, "Ann Lee"},          {IDC_COMPANY, "Lee Ltd"}, {IDC_ADDRESS, "1 Harbour Road"},
-                  {IDC_CITY, "Kent"},             {IDC_STATE, "WA"},        {IDC_POSTALCODE, "98032"},
-                  {IDC_COUNTRY, "USA"},           {IDC_PHONE, "555-0199"},  {IDC_FAX, "555-0100"}};
-    for (const auto &f : fields)
-        robot::SetItemText(user, f.id, f.text);
-    Shoot(main, user, "user-information");
-    printf("user information: Ann Lee, Lee Ltd, Kent WA 98032 USA; OK\n");
-    robot::Press(user, IDOK);
-
-    HWND options = Dialog(app, "Setup Options");
-    if (!options)
-        return 1;
-    robot::SetChecked(options, IDC_FILMBOOK, film);
-    robot::SetChecked(options, IDC_NEWSBOOK, news);
-    robot::SetChecked(options, IDC_CUSTOMBOOK, custom);
-    Shoot(main, options, "options");
-    printf("options: film %s, news %s, custom %s; desktop directory %s; OK\n", film ? "yes" : "no",
-           news ? "yes" : "no", custom ? "yes" : "no", robot::ItemText(options, IDC_DESKTOPDIR).c_str());
-    robot::Press(options, IDOK);
-    robot::WaitGone(options);
+    }
 
     // What the install shows from here on: its messages, then the closing question.
     bool completed = false;

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "dialog_walk.h"
+#include "dialogs/placement.h"
 #include "ui_support.h"
 
 using namespace testing_support;
@@ -15,69 +17,49 @@ using namespace ui;
 
 namespace {
 
-const char kLicenceTitle[] = "Software License Agreement";
-const char kUserInfoTitle[] = "User Information";
-const char kOptionsTitle[] = "Setup Options";
+using dialog_walk::kLicence;
+using dialog_walk::kOptions;
+using dialog_walk::kUserInfo;
+const char *const kLicenceTitle = dialog_walk::kTitles[kLicence];
+const char *const kUserInfoTitle = dialog_walk::kTitles[kUserInfo];
+const char *const kOptionsTitle = dialog_walk::kTitles[kOptions];
 
 const int kEdits[] = {IDC_NAME, IDC_COMPANY, IDC_ADDRESS, IDC_CITY, IDC_STATE,
                       IDC_POSTALCODE, IDC_COUNTRY, IDC_PHONE, IDC_FAX};
 
 class Dialogs : public SetupApp {
 protected:
-    HWND OpenLicence()
+    // The Install command, and the dialogs before this one answered: the
+    // dialog as it opened.
+    HWND Open(dialog_walk::Dialog stop)
     {
         robot::Command(main_, IDM_INSTALL);
-        HWND dlg = robot::WaitForDialog(app_.pid(), kLicenceTitle);
-        EXPECT_NE(dlg, (HWND)NULL) << "no licence dialog";
+        dialog_walk::Answers answers;
+        answers.fields = {{IDC_NAME, "Ann Lee"}, {IDC_FAX, "555-0100"}};
+        dialog_walk::Walk walk(app_.pid(), answers);
+        HWND dlg = walk.To(stop);
+        EXPECT_NE(dlg, (HWND)NULL) << "no \"" << walk.missing() << "\" dialog";
         return dlg;
     }
-    HWND OpenUserInfo()
-    {
-        HWND licence = OpenLicence();
-        if (!licence)
-            return NULL;
-        robot::Press(licence, IDC_YES);
-        HWND dlg = robot::WaitForDialog(app_.pid(), kUserInfoTitle);
-        EXPECT_NE(dlg, (HWND)NULL) << "no user-information dialog";
-        return dlg;
-    }
-    HWND OpenOptions()
-    {
-        HWND userInfo = OpenUserInfo();
-        if (!userInfo)
-            return NULL;
-        robot::SetItemText(userInfo, IDC_NAME, "Ann Lee");
-        robot::SetItemText(userInfo, IDC_FAX, "555-0100");
-        robot::Press(userInfo, IDOK);
-        HWND dlg = robot::WaitForDialog(app_.pid(), kOptionsTitle);
-        EXPECT_NE(dlg, (HWND)NULL) << "no options dialog";
-        return dlg;
-    }
+    HWND OpenLicence() { return Open(kLicence); }
+    HWND OpenUserInfo() { return Open(kUserInfo); }
+    HWND OpenOptions() { return Open(kOptions); }
     // The Install command has ended: its dialog is gone, nothing else came up
     // and the main window takes input again.
     bool BackToMain(HWND dlg)
     {
         return robot::WaitGone(dlg) && robot::Drain(main_) && OtherWindows().empty() && IsWindowEnabled(main_);
     }
-    // Where CenterDialog puts a window of that size over the main window.
-    static POINT Centred(const RECT &dlg, const RECT &over)
-    {
-        int cxScreen = GetSystemMetrics(SM_CXSCREEN), cyScreen = GetSystemMetrics(SM_CYSCREEN);
-        auto axis = [](int size, int start, int ownerSize, int screen) {
-            int origin = start + (ownerSize - size) / 2;
-            if (origin < 0)
-                return 0;
-            return origin + size > screen ? screen - size : origin;
-        };
-        return POINT{axis(dlg.right - dlg.left, over.left, over.right - over.left, cxScreen),
-                     axis(dlg.bottom - dlg.top, over.top, over.bottom - over.top, cyScreen)};
-    }
+    // Where CenterDialog puts it over the main window.
     void ExpectCentred(HWND dlg)
     {
-        RECT rc = robot::WindowRect(dlg);
-        POINT want = Centred(rc, robot::WindowRect(main_));
-        EXPECT_EQ(rc.left, want.x) << robot::Text(dlg);
-        EXPECT_EQ(rc.top, want.y) << robot::Text(dlg);
+        RECT rc = robot::WindowRect(dlg), over = robot::WindowRect(main_);
+        EXPECT_EQ(rc.left, CenteredOrigin(rc.right - rc.left, over.left, over.right - over.left,
+                                          GetSystemMetrics(SM_CXSCREEN)))
+            << robot::Text(dlg);
+        EXPECT_EQ(rc.top, CenteredOrigin(rc.bottom - rc.top, over.top, over.bottom - over.top,
+                                         GetSystemMetrics(SM_CYSCREEN)))
+            << robot::Text(dlg);
     }
     void MoveMain(int x, int y)
     {

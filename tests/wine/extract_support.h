@@ -18,27 +18,6 @@
 
 namespace extract_support {
 
-// A directory made immutable (chattr +i) for the life of the object: nothing
-// can be created, renamed or removed in it, not even by root, as which Wine
-// runs here (and so ignores read-only attributes and Unix permissions).
-class ScopedImmutable {
-public:
-    explicit ScopedImmutable(const std::string &dir) : unixDir_(testing_support::UnixPath(dir))
-    {
-        on_ = !unixDir_.empty() && testing_support::RunUnixShell("/usr/bin/chattr +i '" + unixDir_ + "'") == 0;
-    }
-    ~ScopedImmutable()
-    {
-        if (on_)
-            testing_support::RunUnixShell("/usr/bin/chattr -i '" + unixDir_ + "'");
-    }
-    bool on() const { return on_; }
-
-private:
-    std::string unixDir_;
-    bool on_ = false;
-};
-
 // A small file system of its own (tmpfs) mounted on a directory for the
 // life of the object, to be filled up.
 class ScopedTmpfs {

@@ -543,8 +543,29 @@ TEST(Replacement, RenameReplacesTheOldFileWithOrWithoutMoveFileEx)
     // A directory in the way is not replaced.
     CreateDirectoryA((tmp / "dir").c_str(), NULL);
     WriteText(tmp / "new.tmp", "x");
-    EXPECT_FALSE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "dir").c_str(), TRUE));
-    EXPECT_TRUE(DirExists(tmp / "dir"));
+    for (BOOL fMoveFileEx : {TRUE, FALSE}) {
+        EXPECT_FALSE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "dir").c_str(), fMoveFileEx));
+        EXPECT_TRUE(DirExists(tmp / "dir"));
+        EXPECT_EQ(Tree(tmp.path()), (std::set<std::string>{"target.txt", "new.tmp", "dir\\"}));
+    }
+}
+
+TEST(Replacement, WithoutMoveFileExTheOldFileStaysWhenTheNewOneCannotTakeItsName)
+{
+    // The new file is held open without delete sharing: it cannot be
+    // renamed, while the old one can be moved aside.
+    TempDir tmp;
+    WriteText(tmp / "target.txt", "old");
+    WriteText(tmp / "new.tmp", "new");
+    HANDLE hHeld = CreateFileA((tmp / "new.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(ReplaceByRename((tmp / "new.tmp").c_str(), (tmp / "target.txt").c_str(), FALSE));
+    DWORD dwError = GetLastError();
+    CloseHandle(hHeld);
+    EXPECT_EQ(dwError, DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(ReadText(tmp / "target.txt"), "old");
+    EXPECT_EQ(Tree(tmp.path()), (std::set<std::string>{"target.txt", "new.tmp"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_walk.h"
 #include "robot.h"
 #include "test_support.h"
 #include "ui_support.h"
@@ -22,9 +23,7 @@ inline const char kCompletedText[] =
     "notes now?";
 inline const char kAppDir[] = "Program Files\\qARNEL Beta";
 
-struct Books {
-    bool film, news, custom;
-};
+using dialog_walk::Books;
 
 struct Step {   // one message box as the user met it
     std::string caption, text;
@@ -43,27 +42,9 @@ protected:
     // Runs the dialogs with Alt+I; false when one of them did not show up.
     bool RunDialogs(const Books &books)
     {
-        if (!robot::TypeKeys(main_, 'I', true))
-            return false;
-        HWND licence = robot::WaitForDialog(app_.pid(), "Software License Agreement");
-        if (!licence)
-            return false;
-        robot::Press(licence, IDC_YES);
-        HWND user = robot::WaitForDialog(app_.pid(), "User Information");
-        if (!user)
-            return false;
-        robot::SetItemText(user, IDC_NAME, "Ann Lee");
-        robot::SetItemText(user, IDC_COMPANY, "Lee Ltd");
-        robot::SetItemText(user, IDC_FAX, "555-0100");
-        robot::Press(user, IDOK);
-        HWND options = robot::WaitForDialog(app_.pid(), "Setup Options");
-        if (!options)
-            return false;
-        robot::SetChecked(options, IDC_FILMBOOK, books.film);
-        robot::SetChecked(options, IDC_NEWSBOOK, books.news);
-        robot::SetChecked(options, IDC_CUSTOMBOOK, books.custom);
-        robot::Press(options, IDOK);
-        return robot::WaitGone(options);
+        dialog_walk::Answers answers;
+        answers.books = books;
+        return robot::TypeKeys(main_, 'I', true) && dialog_walk::Walk(app_.pid(), answers).Through();
     }
 
     // Answers the message boxes that follow until the main window is alone

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_walk.h"
 #include "install_support.h"
 #include "robot.h"
 #include "test_support.h"
@@ -121,24 +122,9 @@ TEST_F(Install, EveryStopLeavesTheWindowRunningForASecondInstall)
     for (int stage = 0; stage < 3; ++stage) {
         SCOPED_TRACE("stage " + std::to_string(stage));
         ASSERT_TRUE(robot::TypeKeys(main_, 'I', true));
-        HWND licence = robot::WaitForDialog(app_.pid(), "Software License Agreement");
-        ASSERT_TRUE(licence);
-        if (stage == 0) {
-            robot::Press(licence, IDC_NO);
-        } else {
-            robot::Press(licence, IDC_YES);
-            HWND user = robot::WaitForDialog(app_.pid(), "User Information");
-            ASSERT_TRUE(user);
-            if (stage == 1) {
-                robot::Press(user, IDCANCEL);
-            } else {
-                robot::SetItemText(user, IDC_FAX, "1");
-                robot::Press(user, IDOK);
-                HWND options = robot::WaitForDialog(app_.pid(), "Setup Options");
-                ASSERT_TRUE(options);
-                robot::Press(options, IDCANCEL);
-            }
-        }
+        HWND dlg = dialog_walk::Walk(app_.pid()).To(dialog_walk::Dialog(stage));
+        ASSERT_TRUE(dlg);
+        robot::Press(dlg, stage == 0 ? IDC_NO : IDCANCEL);
         EXPECT_TRUE(Answer(false).empty()) << "a stop adds no message of its own";
         EXPECT_FALSE(DirExists(desktopDir_));
     }

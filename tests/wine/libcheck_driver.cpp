@@ -38,7 +38,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
                 fclose(f);
             }
         } else if (strcmp(pszStep, "free") == 0) {
-            for (HMODULE &hmod : g_ahmodDeviceLibraries) {
+            for (HMODULE &hmod : g_rghmodDeviceLibraries) {
                 if (hmod)
                     FreeLibrary(hmod);
                 hmod = NULL;

@@ -3,6 +3,7 @@
 // nothing else.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <set>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "base/message.h"
 #include "res/resource.h"
 
 using namespace testing_support;
@@ -43,30 +45,30 @@ const FixedText kFixedTexts[] = {
     {IDS_BTN_WEBSITE, 256, "  &Visit Our Web Site  "},
     {IDS_BTN_EXIT, 256, "  E&xit Setup  "},
     {IDS_TITLE, 1024, "TARVELO Setup  -  qARNEL(tm) beta"},
-    {IDS_ERR_NODLL, 1024,
+    {IDS_ERR_NODLL, CCH_MESSAGE_TEXT,
      "Error - setup could not find %s.dll on your system.\r\rThis file should have been installed when HPC "
      "Explorer was installed on your system\r\rThis setup program can not run correctly until this file is "
      "present on your system."},
-    {IDS_INSTALLED, 512,
+    {IDS_INSTALLED, CCH_MESSAGE_TEXT,
      "The qARNEL beta has successfully been installed on your Handheld PC.\r\rWould you like to view the "
      "release notes now?"},
-    {IDS_SETUP_ERROR, 128, "Setup Error"},
-    {IDS_SETUP_COMPLETED, 512, "Setup Completed"},
-    {IDS_NOBROWSER_CAPTION, 512, "Unable to find web browser"},
-    {IDS_ALREADY_INSTALLED, 1024,
+    {IDS_SETUP_ERROR, CCH_MESSAGE_CAPTION, "Setup Error"},
+    {IDS_SETUP_COMPLETED, CCH_MESSAGE_CAPTION, "Setup Completed"},
+    {IDS_NOBROWSER_CAPTION, CCH_MESSAGE_CAPTION, "Unable to find web browser"},
+    {IDS_ALREADY_INSTALLED, CCH_MESSAGE_TEXT,
      "It appears that qARNEL is already installed on your Handheld PC.  It is recommended that you remove "
      "qARNEL from your Handheld PC before installing a newer version.  No data or configuration information "
      "should be lost.  Press OK when you are ready to proceed with installing the current version of "
      "qARNEL\n\nYou can remove the version of 'qARNEL' that is already on your Handheld PC by using "
      "'Start'->'Settings'->'Remove Programs'"},
-    {IDS_SUGGESTION, 128, "Setup Suggestion:"},
-    {IDS_ERR_CPUTYPE, 1024, "AppInstall does not recognize what type of processor your Handheld PC uses."},
-    {IDS_ERR_NOCONNECT, 1024,
+    {IDS_SUGGESTION, CCH_MESSAGE_CAPTION, "Setup Suggestion:"},
+    {IDS_ERR_CPUTYPE, CCH_MESSAGE_TEXT, "AppInstall does not recognize what type of processor your Handheld PC uses."},
+    {IDS_ERR_NOCONNECT, CCH_MESSAGE_TEXT,
      "Unable to establish communications with your Handheld PC.  Make sure it is attached to your desktop "
      "computer."},
-    {IDS_ERR_NOSPACE, 1024,
+    {IDS_ERR_NOSPACE, CCH_MESSAGE_TEXT,
      "There is not enough space on your Handheld PC to install the qARNEL options that you have selected."},
-    {IDS_ERR_INCOMPLETE, 1024, "Setup did not complete successfully."},
+    {IDS_ERR_INCOMPLETE, CCH_MESSAGE_TEXT, "Setup did not complete successfully."},
     {IDS_PRODUCT_NUMBER, 50, "10971"},
     {IDS_DEFAULT_NAME, 256, "Please enter your name here."},
     {IDS_BROWSE_TITLE, 512, "Select the folder that you wish to have TARVELO\\qARNEL installed under:"},
@@ -90,11 +92,11 @@ TEST(Strings, WebAddressAndNoBrowserMessageNameTheSameSite)
     EXPECT_GT(slash, 7u + 3) << "no host in " << address;
     EXPECT_EQ(address.find_first_of(" \r\n\t"), std::string::npos);
 
-    std::string message = Load(IDS_NOBROWSER, 512);
+    std::string message = Load(IDS_NOBROWSER, CCH_MESSAGE_TEXT);
     EXPECT_EQ(message,
               "There does not appear to be a web browser installed on your computer.  If you have access to the "
               "world wide web please visit us at:\r\r\t" + address);
-    EXPECT_LT(message.size(), 511u);
+    EXPECT_LT(message.size(), CCH_MESSAGE_TEXT - 1u);
 }
 
 TEST(Strings, FooterIsTwoIndentedLinesWithoutAmpersand)
@@ -111,54 +113,87 @@ TEST(Strings, FooterIsTwoIndentedLinesWithoutAmpersand)
     EXPECT_EQ(footer.find('&'), std::string::npos);
 }
 
+// The licence table: each piece begins with its heading and the line breaks
+// right after it (then no further one), ends with its own CR LF pairs, and
+// names the maker (TARVELO) or the application (qARNEL) only where it says.
 TEST(Strings, LicenceAssemblesTo6143CharactersFromSixteenPieces)
 {
     struct Shape {
         const char *begins;
         int pairsAtEnd;
+        bool namesMaker, namesApplication;
     };
     const Shape shapes[16] = {
-        {"IMPORTANT-READ CAREFULLY:\r\n\r\n", 2},
+        {"IMPORTANT-READ CAREFULLY:\r\n\r\n", 2, true, true},
         {"SOFTWARE LICENSE\r\n\r\n", 2},
         {"1.  GRANT OF LICENSE.", 2},
         {"2.  DESCRIPTION OF OTHER RIGHTS AND LIMITATIONS.\r\n", 1},
         {"* Termination.", 2},
-        {"3.  COPYRIGHT.\r\n", 2},
+        {"3.  COPYRIGHT.\r\n", 2, true},
         {"4.  LIMITED WARRANTY.\r\n* Limited Warranty.", 1},
         {"* Customer Remedies.", 2},
         {"* No Other Warranties.", 1},
         {"* No Liability for Consequential Damages.", 1},
         {"* Attorney's Fees.", 2},
         {"U.S. GOVERNMENT RESTRICTED RIGHTS.\r\n", 1},
-        {"The SOFTWARE and documentation are provided with RESTRICTED RIGHTS.", 2},
+        {"The SOFTWARE and documentation are provided with RESTRICTED RIGHTS.", 2, true},
         {"If you acquired this EULA in the United States", 2},
         {"If you acquired this EULA in Canada", 2},
         {"If this EULA was acquired outside the United States", 0},
+    };
+    auto upper = [](std::string text) {
+        for (char &c : text)
+            c = char(toupper(static_cast<unsigned char>(c)));
+        return text;
     };
     std::string licence;
     for (int i = 0; i < 16; ++i) {
         std::string piece = Load(kLicencePieces[i], 4096);
         SCOPED_TRACE("string " + std::to_string(kLicencePieces[i]));
         EXPECT_LT(piece.size(), 4095u);
-        EXPECT_EQ(piece.compare(0, strlen(shapes[i].begins), shapes[i].begins), 0) << piece.substr(0, 60);
+        const size_t cchBegins = strlen(shapes[i].begins);
+        EXPECT_EQ(piece.compare(0, cchBegins, shapes[i].begins), 0) << piece.substr(0, 60);
+        EXPECT_NE(piece.c_str()[cchBegins], '\r') << "more line breaks after the heading than given";
         std::string end(shapes[i].pairsAtEnd * 2, ' ');
         for (int k = 0; k < shapes[i].pairsAtEnd; ++k)
             end.replace(2 * k, 2, "\r\n");
         ASSERT_GE(piece.size(), end.size() + 1);
         EXPECT_EQ(piece.substr(piece.size() - end.size()), end);
         EXPECT_NE(piece[piece.size() - end.size() - 1], '\n') << "more line breaks at the end than given";
-        // Line breaks are CR LF pairs only.
+        // Printable ASCII; line breaks are CR LF pairs only, at most two in a row.
         for (size_t k = 0; k < piece.size(); ++k) {
-            if (piece[k] == '\r')
+            const unsigned char c = piece[k];
+            EXPECT_TRUE((c >= ' ' && c <= '~') || c == '\r' || c == '\n') << "character " << int(c) << " at " << k;
+            if (c == '\r')
                 EXPECT_EQ(piece[k + 1], '\n') << "lone CR at " << k;
-            if (piece[k] == '\n')
+            if (c == '\n')
                 EXPECT_EQ(piece[k - 1], '\r') << "lone LF at " << k;
         }
+        EXPECT_EQ(piece.find("\r\n\r\n\r\n"), std::string::npos);
+        EXPECT_EQ(upper(piece).find("TARVELO") != std::string::npos, shapes[i].namesMaker);
+        EXPECT_EQ(upper(piece).find("QARNEL") != std::string::npos, shapes[i].namesApplication);
         licence += piece;
     }
     EXPECT_EQ(licence.size(), 6143u);
     EXPECT_EQ(licence.compare(0, 25, "IMPORTANT-READ CAREFULLY:"), 0);
     EXPECT_NE(licence.back(), '\n');
+
+    // The preamble names the maker in full, the restricted-rights clause ends
+    // with its postal address, and the agreement with one paragraph that asks
+    // for questions to Manufacturer.
+    EXPECT_NE(Load(IDS_LICENSE_HEAD, 4096).find("TARVELO Corporation"), std::string::npos);
+    EXPECT_EQ(Load(26, 4096), "U.S. GOVERNMENT RESTRICTED RIGHTS.\r\n") << "the heading alone";
+    std::string clause = Load(27, 4096);
+    const std::string address = "TARVELO Corporation, One Tarvelo Way, Bellhaven, WA 98000.\r\n\r\n";
+    ASSERT_GE(clause.size(), address.size());
+    EXPECT_EQ(clause.substr(clause.size() - address.size()), address);
+    std::string last = Load(IDS_LICENSE_LAST, 4096);
+    size_t paragraph = last.find("\r\n\r\n");
+    ASSERT_NE(paragraph, std::string::npos);
+    std::string closing = last.substr(paragraph + 4);
+    EXPECT_EQ(closing.find("\r\n"), std::string::npos) << "one closing paragraph";
+    EXPECT_NE(closing.find("Manufacturer"), std::string::npos) << closing;
+    EXPECT_NE(closing.find("question"), std::string::npos) << closing;
 }
 
 // Every string id of the table, and no other.

@@ -34,34 +34,8 @@ bool LongForm()
 const Books kAll = {true, true, true};
 const char kIncomplete[] = "Setup did not complete successfully.";
 
-// Wine runs as root here, so it ignores FILE_ATTRIBUTE_READONLY and the Unix
-// permissions alike. The immutable attribute of the Linux file system holds
-// for root too: nothing can be created, renamed or removed in the directory
-// (on Windows, an access-control entry that denies writing does the same).
-// Set and cleared with chattr; false when that did not take effect.
-bool SetImmutable(const std::string &dir, bool on)
-{
-    const std::string unixDir = UnixPath(dir);
-    if (unixDir.empty() || RunUnixShell("/usr/bin/chattr " + std::string(on ? "+i" : "-i") + " '" + unixDir + "'") != 0)
-        return false;
-    // The proof: whether a file can be made there now.
-    const std::string probe = dir + "\\probe.tmp";
-    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return on;
-    CloseHandle(h);
-    DeleteFileA(probe.c_str());
-    return !on;
-}
-
 class Robustness : public Install {
 protected:
-    void TearDown() override
-    {
-        if (immutable_)
-            SetImmutable(desktopDir_, false);
-    }
-
     std::string Ini() const { return device_ / "device.ini"; }
     void Put(const char *section, const char *key, const char *value)
     {
@@ -105,8 +79,6 @@ protected:
         ExpectInstalled("SH3", kAll);
         EXPECT_EQ(Installed(), "\\Program Files\\qARNEL Beta");
     }
-
-    bool immutable_ = false;
 };
 
 TEST_F(Robustness, ReadOnlyDesktopDirectoryFailsItsFirstFileThenInstalls)
@@ -114,8 +86,8 @@ TEST_F(Robustness, ReadOnlyDesktopDirectoryFailsItsFirstFileThenInstalls)
     CreateDirectoryA((services_ / "HPC Applications").c_str(), NULL);
     CreateDirectoryA((services_ / "HPC Applications\\tarvelo").c_str(), NULL);
     CreateDirectoryA(desktopDir_.c_str(), NULL);
-    immutable_ = SetImmutable(desktopDir_, true);
-    if (!immutable_)
+    ScopedImmutable sealed(desktopDir_);
+    if (!sealed.on())
         GTEST_SKIP() << "chattr +i is not available here: a directory cannot be made unwritable for root";
     FreshDevice();
     Start();
@@ -126,8 +98,7 @@ TEST_F(Robustness, ReadOnlyDesktopDirectoryFailsItsFirstFileThenInstalls)
     EXPECT_EQ(Tree(desktopDir_).size(), 0u) << "nothing written";
     EXPECT_EQ(DeviceLog(), "") << "the device step never ran";
 
-    ASSERT_TRUE(SetImmutable(desktopDir_, false));
-    immutable_ = false;
+    ASSERT_TRUE(sealed.Clear());
     ExpectInstallWorks();
 }
 

@@ -267,4 +267,31 @@ int RunUnixShell(const std::string &script, DWORD ms)
     return status.empty() ? -1 : atoi(status.c_str());
 }
 
+// Whether a file can be made in dir now.
+static bool CanCreateIn(const std::string &dir)
+{
+    const std::string probe = dir + "\\probe.tmp";
+    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    DeleteFileA(probe.c_str());
+    return true;
+}
+
+ScopedImmutable::ScopedImmutable(const std::string &dir) : dir_(dir)
+{
+    const std::string unixDir = UnixPath(dir);
+    set_ = !unixDir.empty() && RunUnixShell("/usr/bin/chattr +i '" + unixDir + "'") == 0;
+    on_ = set_ && !CanCreateIn(dir);
+}
+
+bool ScopedImmutable::Clear()
+{
+    if (set_)
+        RunUnixShell("/usr/bin/chattr -i '" + UnixPath(dir_) + "'");
+    set_ = on_ = false;
+    return CanCreateIn(dir_);
+}
+
 }  // namespace testing_support

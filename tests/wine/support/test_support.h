@@ -47,6 +47,27 @@ std::string UnixPath(const std::string &path);
 // Runs a script of the host's shell (no double quotes in it) and returns its
 // exit status; -1 when it could not be started or did not end in time.
 int RunUnixShell(const std::string &script, DWORD ms = 10000);
+
+// A directory made immutable (chattr +i) for the life of the object or until
+// Clear(): nothing can be created, renamed or removed in it, not even by
+// root, as which Wine runs here (and so ignores read-only attributes and Unix
+// permissions alike). On Windows, an access-control entry that denies writing
+// does the same.
+class ScopedImmutable {
+public:
+    explicit ScopedImmutable(const std::string &dir);
+    ~ScopedImmutable() { Clear(); }
+    ScopedImmutable(const ScopedImmutable &) = delete;
+    ScopedImmutable &operator=(const ScopedImmutable &) = delete;
+    // Whether it took effect: no file can be made in the directory.
+    bool on() const { return on_; }
+    // Makes the directory writable again; true when a file can be made there.
+    bool Clear();
+
+private:
+    std::string dir_;
+    bool set_ = false, on_ = false;
+};
 // Every file and directory below root, relative, directories ending in '\'.
 std::set<std::string> Tree(const std::string &root, const std::string &prefix = "");
 bool FileExists(const std::string &path);
