@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dist_books.h"
 #include "manifest.h"
 
 namespace testing_support {
@@ -22,7 +23,8 @@ std::string SourceFile(const std::string &relative);   // forward slashes allowe
 
 // The sample distribution's payload as dist/manifest.txt lists it, in its
 // order: source file (relative to dist/), directory in the payload, name. Read
-// by the manifest reader (tools/manifest.h); a problem fails the test.
+// by the manifest reader (tools/manifest.h); a problem fails the test. Its
+// books: dist_books.h.
 using DistRecord = ManifestRecord;
 std::vector<DistRecord> DistManifest();
 
