@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "manifest.h"
+
 namespace {
 
 double Now()
@@ -49,33 +51,23 @@ void CreateTree(const std::string &path)
 
 int Copy(const std::string &manifest, const std::string &dest)
 {
-    FILE *f = fopen(manifest.c_str(), "rb");
-    if (!f)
-        return Fail("cannot open " + manifest);
-    std::string folder = manifest.substr(0, manifest.find_last_of("\\/") + 1);
+    std::vector<ManifestRecord> records;
+    std::vector<std::string> errors;
+    if (!ReadManifest(manifest, &records, &errors))
+        return Fail(errors.empty() ? "cannot read " + manifest : errors.front());
+    std::string folder = ManifestFolder(manifest);
     struct Entry {
         std::string source, dir, target;
     };
     std::vector<Entry> entries;
-    char line[4096];
-    while (fgets(line, sizeof line, f)) {
-        std::string s(line);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-            s.pop_back();
-        if (s.empty() || s[0] == '#')
-            continue;
-        size_t t1 = s.find('\t'), t2 = s.find('\t', t1 + 1);
-        if (t1 == std::string::npos || t2 == std::string::npos)
-            return Fail("bad manifest line: " + s);
-        Entry e{folder + s.substr(0, t1), s.substr(t1 + 1, t2 - t1 - 1), ""};
+    for (const ManifestRecord &r : records) {
+        Entry e{folder + r.source, r.dir == "." ? dest : dest + "\\" + r.dir, ""};
         for (char &c : e.source)
             if (c == '/')
                 c = '\\';
-        e.dir = e.dir == "." ? dest : dest + "\\" + e.dir;
-        e.target = e.dir + "\\" + s.substr(t2 + 1);
+        e.target = e.dir + "\\" + r.name;
         entries.push_back(e);
     }
-    fclose(f);
 
     double t0 = Now();
     std::set<std::string> made;

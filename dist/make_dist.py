@@ -403,19 +403,28 @@ def manifest_text():
     return "".join(lines).encode("ascii")
 
 
-def read_manifest(errors):
+def read_manifest(errors, path=None):
+    """The records (source, directory, name) of manifest.txt, or of the
+    manifest at path. Read as setuppack reads a manifest (tools/manifest.h):
+    a line ends at LF, one CR before it dropped; empty lines and lines
+    starting with '#' are skipped; three TAB-separated fields, the first two
+    not empty. tests/dist/check_manifest_readers.py checks that both agree."""
+    where = path or MANIFEST
     entries = []
     try:
-        text = read(MANIFEST).decode("ascii")
+        with open(path or disk(MANIFEST), "rb") as f:
+            text = f.read().decode("ascii")
     except (OSError, UnicodeDecodeError) as e:
-        errors.append("%s: cannot read (%s)" % (MANIFEST, e))
+        errors.append("%s: cannot read (%s)" % (where, e))
         return entries
-    for no, line in enumerate(text.splitlines(), 1):
-        if not line.strip() or line.startswith("#"):
+    for no, line in enumerate(text.split("\n"), 1):
+        if line.endswith("\r"):
+            line = line[:-1]
+        if not line or line.startswith("#"):
             continue
         fields = line.split("\t")
-        if len(fields) != 3:
-            errors.append("%s:%d: expected 3 TAB-separated fields" % (MANIFEST, no))
+        if len(fields) != 3 or not fields[0] or not fields[1]:
+            errors.append("%s:%d: expected three TAB-separated fields: source, directory, name" % (where, no))
             continue
         entries.append(tuple(fields))
     return entries

@@ -4,11 +4,14 @@
 //   setuppack pack --image IMAGE --manifest MANIFEST --out SETUP [--pad-to BYTES]
 //   setuppack list SETUP
 //   setuppack verify SETUP
+//   setuppack manifest MANIFEST
 //
 // The manifest names the files in install order, one record per line with
 // three TAB-separated fields: the source file (relative to the manifest's
 // folder), the directory in the payload (backslashes, "." for the root) and
-// the file name. Lines starting with '#' and blank lines are skipped.
+// the file name; manifest.h has the whole format. `manifest` prints its
+// records as read and checked, one a line, for scripts and CMake, which ask
+// the tool rather than read the file themselves.
 // --pad-to fills a smaller image with zero bytes up to that size, so that the
 // payload starts at the same offset whatever the build (the build pads to
 // SETUP_PAYLOAD_OFFSET of cmake/SetupCommon.cmake, where the releases have
@@ -22,7 +25,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,7 @@
 #endif
 
 #include "extract/payload.h"
-#include "extract/payload_path.h"
+#include "manifest.h"
 #include "settings/desktop_dir.h"
 
 namespace {
@@ -45,7 +47,8 @@ namespace {
 const char kUsage[] =
     "usage: setuppack pack --image IMAGE --manifest MANIFEST --out SETUP [--pad-to BYTES]\n"
     "       setuppack list SETUP\n"
-    "       setuppack verify SETUP\n";
+    "       setuppack verify SETUP\n"
+    "       setuppack manifest MANIFEST\n";
 
 const uint64_t kMaxSetupSize = PAYLOAD_CB_MAX_SETUP;
 const char kTooLarge[] = "larger than 4 GB - 1 byte";
@@ -361,90 +364,27 @@ int Verify(const std::string &path, bool list)
 // ---------------------------------------------------------------------------
 // pack
 
-struct Entry {
-    int line;
-    std::string source, dir, name;
-};
-
-std::string FolderOf(const std::string &path)
+// Reads the manifest with the one reader (manifest.h); a message for each
+// problem.
+bool ReadManifestOrSay(const std::string &manifest, std::vector<ManifestRecord> *records)
 {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
-bool ReadManifest(const std::string &manifest, std::vector<Entry> *entries)
-{
-    std::vector<unsigned char> bytes;
-    if (!ReadFile(manifest, &bytes))
-        return false;
-    std::string text(bytes.begin(), bytes.end());
-    std::map<std::string, int> targets;   // reduced and in lower case (names compare without case): line
-    bool ok = true;
-    size_t pos = 0;
-    for (int line = 1; pos < text.size(); ++line) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string s = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!s.empty() && s.back() == '\r')
-            s.pop_back();
-        if (s.empty() || s[0] == '#')
-            continue;
-        std::string where = manifest + ":" + std::to_string(line) + ": ";
-        std::vector<std::string> fields;
-        size_t start = 0;
-        for (;;) {
-            size_t tab = s.find('\t', start);
-            fields.push_back(s.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos)
-                break;
-            start = tab + 1;
-        }
-        if (fields.size() != 3 || fields[0].empty() || fields[1].empty()) {
-            Error(where + "expected three TAB-separated fields: source, directory, name");
-            ok = false;
-            continue;
-        }
-        Entry e{line, fields[0], fields[1], fields[2]};
-        if (e.name.size() >= PAYLOAD_CCH_TEXT || e.dir.size() >= PAYLOAD_CCH_TEXT) {
-            Error(where + "a name or directory of 1024 bytes or more cannot be extracted");
-            ok = false;
-            continue;
-        }
-        if (e.name.find('\0') != std::string::npos || e.dir.find('\0') != std::string::npos ||
-            CheckPayloadPath(e.dir.c_str(), e.name.c_str()) != 0) {
-            Error(where + "\"" + e.dir + "\\" + e.name + "\" would leave the desktop directory or is no file name");
-            ok = false;
-            continue;
-        }
-        char target[PAYLOAD_CCH_TEXT];
-        if (!BuildTargetPath(target, sizeof target, c_szBuiltInDesktopDir, e.dir.c_str(), e.name.c_str())) {
-            Error(where + "the target path below \"" + c_szBuiltInDesktopDir + "\" is longer than 1023 characters");
-            ok = false;
-            continue;
-        }
-        auto known = targets.emplace(Lower(target), line);
-        if (!known.second) {
-            Error(where + "\"" + e.dir + "\\" + e.name + "\" is already in the payload (line " +
-                  std::to_string(known.first->second) + ")");
-            ok = false;
-        }
-        entries->push_back(e);
-    }
-    if (ok && entries->empty()) {
-        Error(manifest + ": names no files");
-        ok = false;
-    }
+    std::vector<std::string> errors;
+    bool ok = ReadManifest(manifest, records, &errors);
+    for (const std::string &e : errors)
+        Error(e);
     return ok;
+}
+
+// Prints the manifest's records as read and checked (source, directory, name;
+// TAB-separated, one a line), for the scripts and CMake.
+int PrintManifest(const std::string &manifest)
+{
+    std::vector<ManifestRecord> records;
+    if (!ReadManifestOrSay(manifest, &records))
+        return 1;
+    for (const ManifestRecord &r : records)
+        printf("%s\t%s\t%s\n", r.source.c_str(), r.dir.c_str(), r.name.c_str());
+    return 0;
 }
 
 int Pack(const std::string &image, const std::string &manifest, const std::string &out, uint64_t padTo)
@@ -464,8 +404,8 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
         }
     }
 
-    std::vector<Entry> entries;
-    if (!ReadManifest(manifest, &entries))
+    std::vector<ManifestRecord> entries;
+    if (!ReadManifestOrSay(manifest, &entries))
         return 1;
     if (padTo > kMaxSetupSize) {
         Error("--pad-to " + std::to_string(padTo) + ": a setup stays below 4 GB");
@@ -477,10 +417,10 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
 
     // Every source is there and the setup stays below 4 GB, before anything
     // is written.
-    std::string folder = FolderOf(manifest);
+    std::string folder = ManifestFolder(manifest);
     std::vector<uint32_t> sizes;
     uint64_t total = setup.size() + PAYLOAD_CB_TRAILER, dataBytes = 0;
-    for (const Entry &e : entries) {
+    for (const ManifestRecord &e : entries) {
         std::error_code ec;
         uint64_t size = std::filesystem::file_size(folder + e.source, ec);
         if (ec) {
@@ -505,7 +445,7 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     }
     bool ok = file.Write(setup.data(), uint32_t(setup.size()));
     for (size_t i = 0; i < entries.size() && ok; ++i) {
-        const Entry &e = entries[i];
+        const ManifestRecord &e = entries[i];
         const uint8_t cMore = i + 1 < entries.size() ? 1 : 0;
         ok = WritePayloadRecordHead(&file, e.name.c_str(), e.dir.c_str(), sizes[i]);
         if (ok && !file.Append(folder + e.source, sizes[i])) {
@@ -562,6 +502,8 @@ int main(int argc, char **argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && (args[0] == "list" || args[0] == "verify"))
         return Verify(args[1], args[0] == "list");
+    if (args.size() == 2 && args[0] == "manifest")
+        return PrintManifest(args[1]);
     if (!args.empty() && args[0] == "pack") {
         std::string image, manifest, out;
         uint64_t padTo = 0;

@@ -10,7 +10,8 @@ dist=$(dirname "$manifest")
 
 "$tool" verify "$setup"
 
-expected=$(grep -v -e '^#' -e '^[[:space:]]*$' "$manifest" | tr -d '\r' |
+# The manifest's records as the tool reads them: source, directory, name.
+expected=$("$tool" manifest "$manifest" |
     while IFS=$'\t' read -r source dir name; do
         printf '%s\t%s\t%s\n' "$name" "$dir" "$(stat -c %s "$dist/$source")"
     done)

@@ -1,61 +1,31 @@
 // The window-free half of the device install step: the load script for every
 // component choice, the size estimate and space check, the loader's command
-// line and the program started on the device.
+// line and the program started on the device. The script's files are checked
+// against the distribution's manifest (dist/manifest.txt), which lists them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "device/load_script.h"
+#include "dist_books.h"
 
 namespace {
 
-// The script with all three books, line by line.
-const char *const kFullScript[] = {
-    "copy . . qARNEL.exe",
-    "copy . \\Windows qARNEL.htc",
-    "mkdir \"\\Program Files\\qARNEL Beta\\Books\" ",
-    "mkdir \"\\Program Files\\qARNEL Beta\\Books\\Film\" ",
-    "mkdir \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" ",
-    "mkdir \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film01.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film02.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film03.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film05.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film06.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film08.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film14.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film16.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film18.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film20.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film22.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film25.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film31.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film32.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"film35.htm\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"index.txt\" ",
-    "copy books\\Film \"\\Program Files\\qARNEL Beta\\Books\\Film\" \"toc.txt\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"nPR970930a.htm\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"nPR970930b.htm\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"nPR970930c.htm\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"nPR970930d.htm\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"nPR970930e.htm\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"LOGO.2bp\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"index.txt\" ",
-    "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"toc.txt\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"Adding Graphics.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"Beta Notes.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"HTML Documents.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"Index.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"Overview.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"Table of Contents.html\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"index.txt\" ",
-    "copy books\\Custom \"\\Program Files\\qARNEL Beta\\Books\\CustomBooks\" \"toc.txt\" ",
-    "createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ",
-    "createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ",
-    "exit",
-};
+const std::string kBooksDir = "\\Program Files\\qARNEL Beta\\Books";
+
+// The distribution's records, as the manifest reader reads them.
+std::vector<ManifestRecord> Manifest()
+{
+    std::vector<ManifestRecord> records;
+    std::vector<std::string> errors;
+    ReadManifest(SETUP_DIST_MANIFEST, &records, &errors);
+    for (const std::string &error : errors)
+        ADD_FAILURE() << error;
+    return records;
+}
 
 // Lines of a text-mode text: each must end in CR LF.
 std::vector<std::string> Split(const std::string &text)
@@ -75,6 +45,28 @@ std::vector<std::string> Split(const std::string &text)
         pos = eol + 1;
     }
     return lines;
+}
+
+// The words of a script line as the loader takes them: separated by blanks,
+// a word in double quotes taken whole.
+std::vector<std::string> Words(const std::string &line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        const bool quoted = line[i] == '"';
+        const size_t from = quoted ? i + 1 : i;
+        size_t end = line.find(quoted ? '"' : ' ', from);
+        if (end == std::string::npos)
+            end = line.size();
+        words.push_back(line.substr(from, end - from));
+        i = quoted ? end + 1 : end;
+    }
+    return words;
 }
 
 bool AppendTo(void *pvText, const char *pch, size_t cch)
@@ -98,37 +90,130 @@ std::string ChoiceName(BookChoice c)
            " custom=" + (c.fCustom ? "1" : "0");
 }
 
-TEST(LoadScript, EveryComponentChoiceGivesTheFullScriptWithoutTheOtherBooks)
+// The copy line of a book's file: desktop folder, device folder, file.
+std::string CopyLine(const std::string &from, const std::string &to, const std::string &file)
 {
+    return "copy " + from + " \"" + to + "\" \"" + file + "\" ";
+}
+
+// The script a choice must give: the application and its help, the books'
+// folder, a folder for each chosen book, a copy line for each file the
+// manifest lists in a chosen book, the two shortcuts and the end.
+std::vector<std::string> ExpectedScript(BookChoice choice, const std::vector<ManifestRecord> &manifest)
+{
+    std::vector<std::string> lines = {"copy . . qARNEL.exe", "copy . \\Windows qARNEL.htc",
+                                      "mkdir \"" + kBooksDir + "\" "};
+    for (int i = 0; i < 3; ++i)
+        if (BookChosen(choice, i))
+            lines.push_back("mkdir \"" + kBooksDir + "\\" + kDistBooks[i].deviceDir + "\" ");
+    for (int i = 0; i < 3; ++i)
+        if (BookChosen(choice, i))
+            for (const ManifestRecord &r : BookRecords(manifest, kDistBooks[i]))
+                lines.push_back(CopyLine(r.dir, kBooksDir + "\\" + kDistBooks[i].deviceDir, r.name));
+    lines.push_back("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ");
+    lines.push_back("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ");
+    lines.push_back("exit");
+    return lines;
+}
+
+// A script as it is compared with the manifest: in the copy lines of the
+// books the desktop folder and the file without case (the desktop's file
+// system ignores it, and the script spells some names otherwise than the
+// manifest), and each run of them into one book's folder sorted (the order
+// of a book's files is the script's own).
+std::vector<std::string> Comparable(std::vector<std::string> lines)
+{
+    // The book's folder of a copy line written as CopyLine writes it, or "".
+    auto folder = [](std::string *line) {
+        std::vector<std::string> w = Words(*line);
+        if (w.size() != 4 || w[0] != "copy" || w[2].rfind(kBooksDir + "\\", 0) != 0 ||
+            *line != CopyLine(w[1], w[2], w[3]))
+            return std::string();
+        *line = CopyLine(LowerCase(w[1]), w[2], LowerCase(w[3]));
+        return LowerCase(w[1]) + "|" + w[2];
+    };
+    for (size_t i = 0; i < lines.size();) {
+        const std::string run = folder(&lines[i]);
+        size_t end = i + 1;
+        while (!run.empty() && end < lines.size()) {
+            std::string next = lines[end];
+            if (folder(&next) != run)
+                break;
+            lines[end++] = next;
+        }
+        std::sort(lines.begin() + long(i), lines.begin() + long(end));
+        i = end;
+    }
+    return lines;
+}
+
+TEST(LoadScript, EveryComponentChoiceCopiesTheChosenBooksAsTheManifestListsThem)
+{
+    const std::vector<ManifestRecord> manifest = Manifest();
+    ASSERT_FALSE(manifest.empty());
     for (int mask = 0; mask < 8; ++mask) {
         BookChoice choice = {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0};
-        std::vector<std::string> expected;
-        for (const char *line : kFullScript) {
-            std::string s = line;
-            if ((!choice.fFilm && s.find("\\Books\\Film\"") != std::string::npos) ||
-                (!choice.fNews && s.find("\\Books\\TARVELO\"") != std::string::npos) ||
-                (!choice.fCustom && s.find("\\Books\\CustomBooks\"") != std::string::npos))
-                continue;
-            expected.push_back(s);
-        }
-        EXPECT_EQ(ScriptFor(choice), expected) << ChoiceName(choice);
+        EXPECT_EQ(Comparable(ScriptFor(choice)), Comparable(ExpectedScript(choice, manifest))) << ChoiceName(choice);
     }
+}
+
+// The book files are listed twice on purpose: in the manifest (what setup.exe
+// carries) and in the load script (what the device gets, the program's own
+// text). They must name the same files.
+TEST(LoadScript, EveryCopyLineNamesAManifestRecordAndEveryBookFileHasItsCopyLine)
+{
+    const std::vector<ManifestRecord> manifest = Manifest();
+    ASSERT_FALSE(manifest.empty());
+    std::vector<bool> copied(manifest.size(), false);
+    for (const std::string &line : ScriptFor({true, true, true})) {
+        std::vector<std::string> words = Words(line);
+        if (words.empty() || words[0] != "copy")
+            continue;
+        ASSERT_EQ(words.size(), 4u) << line;   // copy SOURCEDIR DEVICEDIR FILE
+        // The loader takes FILE.<processor> beside FILE when there is one:
+        // "copy . . qARNEL.exe" copies qARNEL.exe.sh3 or qARNEL.exe.mips.
+        const std::string file = LowerCase(words[3]);
+        bool named = false;
+        for (size_t i = 0; i < manifest.size(); ++i) {
+            const std::string name = LowerCase(manifest[i].name);
+            if (SameName(manifest[i].dir, words[1]) && (name == file || name.rfind(file + ".", 0) == 0)) {
+                named = true;
+                copied[i] = true;
+            }
+        }
+        EXPECT_TRUE(named) << line << ": names no record of the manifest";
+    }
+    for (size_t i = 0; i < manifest.size(); ++i)
+        if (LowerCase(manifest[i].dir).rfind("books\\", 0) == 0)
+            EXPECT_TRUE(copied[i]) << "manifest line " << manifest[i].line << ": book file " << manifest[i].dir << "\\"
+                                   << manifest[i].name << " has no copy line in the load script";
 }
 
 TEST(LoadScript, LineCountsAndOrderOfTheIssueExamples)
 {
-    EXPECT_EQ(ScriptFor({true, true, true}).size(), 42u);
+    const std::vector<ManifestRecord> manifest = Manifest();
+    size_t files[3];
+    for (int i = 0; i < 3; ++i) {
+        files[i] = BookRecords(manifest, kDistBooks[i]).size();
+        ASSERT_GT(files[i], 0u) << kDistBooks[i].dir;
+    }
+    // Six lines of its own, and for each chosen book a folder and its files.
+    EXPECT_EQ(ScriptFor({true, true, true}).size(), 6u + 3 + files[0] + files[1] + files[2]);
 
     std::vector<std::string> none = ScriptFor({false, false, false});
     ASSERT_EQ(none.size(), 6u);
     EXPECT_EQ(none[2], "mkdir \"\\Program Files\\qARNEL Beta\\Books\" ");   // still made
 
     std::vector<std::string> news = ScriptFor({false, true, false});
-    ASSERT_EQ(news.size(), 6u + 1 + 8);
+    ASSERT_EQ(news.size(), 6u + 1 + files[1]);
     EXPECT_EQ(news[3], "mkdir \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" ");
-    for (int i = 4; i < 12; ++i)
+    for (size_t i = 4; i < 4 + files[1]; ++i)
         EXPECT_EQ(news[i].rfind("copy books\\tarvelo ", 0), 0u) << news[i];
-    EXPECT_EQ(news[12].rfind("createShortcut \\Windows\\Programs ", 0), 0u);
+    EXPECT_EQ(news[4 + files[1]].rfind("createShortcut \\Windows\\Programs ", 0), 0u);
+    // The bitmap keeps the name the device has always been given.
+    EXPECT_NE(std::find(news.begin(), news.end(),
+                        "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"LOGO.2bp\" "),
+              news.end());
 }
 
 TEST(SizeEstimate, WorkedRowsAndTheSpaceBoundary)

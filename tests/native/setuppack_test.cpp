@@ -253,4 +253,27 @@ TEST_F(SetupPack, PackRefusesWhatTheSetupCouldNotExtract)
     EXPECT_EQ(Tool("frobnicate").status, 2);
 }
 
+TEST_F(SetupPack, ManifestPrintsTheRecordsAsReadAndRefusesWhatPackRefuses)
+{
+    // The manifest alone is read: its sources need not be there.
+    Spit(dir_ / "dist/manifest.txt", kManifest);
+    ToolRun read = Tool("manifest " + P("dist/manifest.txt"));
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out,
+              "payload/app.exe\t.\tqARNEL.exe.sh3\n"
+              "payload/books/film/f01.htm\tbooks\\film\tfilm01.htm\n"
+              "payload/empty.txt\tbooks\\.\\film\tindex.txt\n"
+              "payload/Beta Notes.html\tbooks\\Custom\tBeta Notes.html\n");
+    EXPECT_EQ(read.err, "");
+
+    Spit(dir_ / "dist/manifest.txt", "payload/a.txt\t.\ta.txt\npayload/b.txt\t..\\up\tb.txt\n");
+    ToolRun bad = Tool("manifest " + P("dist/manifest.txt"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "");   // no records from a manifest that pack would refuse
+    EXPECT_NE(bad.err.find("manifest.txt:2: \"..\\up\\b.txt\" would leave the desktop directory"), std::string::npos)
+        << bad.err;
+    EXPECT_EQ(Tool("manifest " + P("missing.txt")).status, 1);
+    EXPECT_EQ(Tool("manifest").status, 2);
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 #include "device/load_script.h"
 #include "device/loader.h"
 #include "device_support.h"
+#include "dist_books.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -25,15 +26,15 @@ namespace {
 const char kAppDir[] = "\\Program Files\\qARNEL Beta";
 const char kShortcut[] = "39#\"\\Program Files\\qARNEL Beta\\qARNEL.exe\"";
 
-const std::vector<std::string> kFilm = {"film01.htm", "film02.htm", "film03.htm", "film05.htm", "film06.htm",
-                                        "film08.htm", "film14.htm", "film16.htm", "film18.htm", "film20.htm",
-                                        "film22.htm", "film25.htm", "film31.htm", "film32.htm", "film35.htm",
-                                        "index.txt",  "toc.txt"};
-const std::vector<std::string> kNews = {"nPR970930a.htm", "nPR970930b.htm", "nPR970930c.htm", "nPR970930d.htm",
-                                        "nPR970930e.htm", "LOGO.2bp",       "index.txt",      "toc.txt"};
-const std::vector<std::string> kCustom = {"Adding Graphics.html", "Beta Notes.html",        "HTML Documents.html",
-                                          "Index.html",           "Overview.html",          "Table of Contents.html",
-                                          "index.txt",            "toc.txt"};
+// Device paths compared without case, sorted: the script spells some names
+// otherwise than the manifest ("LOGO.2bp"), and neither file system minds.
+std::vector<std::string> LowerCased(std::vector<std::string> paths)
+{
+    for (std::string &path : paths)
+        path = LowerCase(path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
 
 struct Loader {
     HMODULE ppcload = LoadLibraryA(BuildFile("ppcload.dll").c_str());
@@ -82,22 +83,28 @@ protected:
     std::string Payload(const std::string &path) { return ReadText(SourceFile("dist/payload/" + path)); }
     std::string OnDevice(const std::string &path) { return ReadText(device_->Store(path)); }
     unsigned long Free() { return std::stoul(device_->Setting("Device", "FreeSpace")); }
-    // The files a complete load of these books leaves in the store, sorted.
+    // The files a complete load of these books leaves in the store (the
+    // books' files as the manifest lists them), as LowerCased gives them.
     static std::vector<std::string> Installed(BookChoice choice)
     {
         std::vector<std::string> files = {std::string(kAppDir) + "\\qARNEL.exe", "\\Windows\\qARNEL.htc",
                                           "\\Windows\\Programs\\qARNEL Beta.lnk",
                                           "\\Windows\\Desktop\\qARNEL Beta.lnk"};
-        auto add = [&](bool chosen, const char *dir, const std::vector<std::string> &names) {
-            for (const std::string &name : names)
-                if (chosen)
-                    files.push_back(std::string(kAppDir) + "\\Books\\" + dir + "\\" + name);
-        };
-        add(choice.fFilm, "Film", kFilm);
-        add(choice.fNews, "TARVELO", kNews);
-        add(choice.fCustom, "CustomBooks", kCustom);
-        std::sort(files.begin(), files.end());
-        return files;
+        for (int i = 0; i < 3; ++i)
+            if (BookChosen(choice, i))
+                for (const DistRecord &r : BookRecords(DistManifest(), kDistBooks[i]))
+                    files.push_back(std::string(kAppDir) + "\\Books\\" + kDistBooks[i].deviceDir + "\\" + r.name);
+        return LowerCased(files);
+    }
+    // Bytes of the payload files a load of these books puts on an SH3 device.
+    unsigned long LoadedBytes(BookChoice choice)
+    {
+        unsigned long bytes = Payload("qARNEL.exe.sh3").size() + Payload("qARNEL.htc").size();
+        for (int i = 0; i < 3; ++i)
+            if (BookChosen(choice, i))
+                for (const DistRecord &r : BookRecords(DistManifest(), kDistBooks[i]))
+                    bytes += ReadBytes(SourceFile("dist/" + r.source)).size();
+        return bytes;
     }
 
     Loader lib_;
@@ -113,7 +120,7 @@ TEST_F(Emulator, LoadPutsTheProcessorsBuildTheHelpTheChosenBooksAndTwoShortcutsO
     EXPECT_NE(lib_.AlreadyInstalled("qARNEL"), 1);
     ASSERT_EQ(LoadBooks({true, true, true}), 0);
 
-    EXPECT_EQ(device_->Files(), Installed({true, true, true}));
+    EXPECT_EQ(LowerCased(device_->Files()), Installed({true, true, true}));
     EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\qARNEL.exe"), Payload("qARNEL.exe.sh3"));
     EXPECT_EQ(OnDevice("\\Windows\\qARNEL.htc"), Payload("qARNEL.htc"));
     EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\Books\\TARVELO\\LOGO.2bp"), Payload("books/tarvelo/LOGO.2BP"));
@@ -124,7 +131,7 @@ TEST_F(Emulator, LoadPutsTheProcessorsBuildTheHelpTheChosenBooksAndTwoShortcutsO
     EXPECT_EQ(OnDevice("\\Windows\\Desktop\\qARNEL Beta.lnk"), kShortcut);
 
     // The free space went down by exactly what was written.
-    unsigned long written = 35328 + 1832 + 134246 + 41200 + 8308 + 2 * (sizeof kShortcut - 1);
+    unsigned long written = LoadedBytes({true, true, true}) + 2 * (sizeof kShortcut - 1);
     EXPECT_EQ(Free(), 4194304 - written);
     EXPECT_EQ(lib_.FreeSpace(), 4194304 - written);
     EXPECT_EQ(lib_.AlreadyInstalled("qARNEL"), 1);
@@ -140,7 +147,7 @@ TEST_F(Emulator, MipsDeviceGetsTheMipsBuildAndOnlyTheFilmBook)
     Use(DeviceSettings("MIPS", 4194304));
     ASSERT_EQ(lib_.Init(), 0);
     ASSERT_EQ(LoadBooks({true, false, false}, "MIPS"), 0);
-    EXPECT_EQ(device_->Files(), Installed({true, false, false}));
+    EXPECT_EQ(LowerCased(device_->Files()), Installed({true, false, false}));
     EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\qARNEL.exe"), Payload("qARNEL.exe.mips"));
     EXPECT_TRUE(DirExists(device_->Store("\\Program Files\\qARNEL Beta\\Books")));
     EXPECT_FALSE(DirExists(device_->Store("\\Program Files\\qARNEL Beta\\Books\\TARVELO")));

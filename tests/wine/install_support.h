@@ -85,12 +85,17 @@ protected:
         EXPECT_NE(form.find("\r\nAnn Lee\r\nLee Ltd\r\n"), std::string::npos) << form;
         EXPECT_NE(form.find("\r\nFax:     555-0100\r\n"), std::string::npos) << form;
 
-        // The script for the chosen books.
+        // The script for the chosen books: six lines of its own, and for each
+        // chosen book its folder and a line for each file the manifest lists.
+        const bool chosen[3] = {books.film, books.news, books.custom};
+        const std::vector<DistRecord> manifest = DistManifest();
         std::string script = ReadText(desktopDir_ + "\\qArnel.ld");
-        size_t lines = 0;
+        size_t lines = 0, expectedLines = 6;
         for (char c : script)
             lines += c == '\n';
-        EXPECT_EQ(lines, 6u + (books.film ? 18 : 0) + (books.news ? 9 : 0) + (books.custom ? 9 : 0)) << script;
+        for (int i = 0; i < 3; ++i)
+            expectedLines += chosen[i] ? 1 + BookRecords(manifest, kDistBooks[i]).size() : 0;
+        EXPECT_EQ(lines, expectedLines) << script;
 
         // The device: the processor's build as the application, the help, the
         // chosen books only, two shortcuts, and the start.
@@ -99,9 +104,9 @@ protected:
                   ReadBytes(SourceFile("dist/payload/" + build)));
         EXPECT_EQ(ReadBytes(Store("\\Windows\\qARNEL.htc")), ReadBytes(SourceFile("dist/payload/qARNEL.htc")));
         std::string booksDir = Store(std::string("\\") + kAppDir + "\\Books\\");
-        EXPECT_EQ(FileExists(booksDir + "Film\\film35.htm"), books.film);
-        EXPECT_EQ(FileExists(booksDir + "TARVELO\\LOGO.2bp"), books.news);
-        EXPECT_EQ(FileExists(booksDir + "CustomBooks\\Table of Contents.html"), books.custom);
+        for (int i = 0; i < 3; ++i)
+            for (const DistRecord &r : BookRecords(manifest, kDistBooks[i]))
+                EXPECT_EQ(FileExists(booksDir + kDistBooks[i].deviceDir + "\\" + r.name), chosen[i]) << r.name;
         EXPECT_TRUE(DirExists(booksDir));
         EXPECT_TRUE(FileExists(Store("\\Windows\\Programs\\qARNEL Beta.lnk")));
         EXPECT_TRUE(FileExists(Store("\\Windows\\Desktop\\qARNEL Beta.lnk")));

@@ -40,19 +40,10 @@ std::string SourceFile(const std::string &relative)
 std::vector<DistRecord> DistManifest()
 {
     std::vector<DistRecord> records;
-    std::string text = ReadText(SourceFile("dist/manifest.txt"));
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-        records.push_back({line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1)});
-    }
+    std::vector<std::string> errors;
+    ReadManifest(SourceFile("dist/manifest.txt"), &records, &errors);
+    for (const std::string &error : errors)
+        ADD_FAILURE() << error;
     return records;
 }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "dist_books.h"
+#include "manifest.h"
+
 namespace testing_support {
 
 // Directory of the running test program: the top of the Windows build tree,
@@ -19,10 +22,10 @@ std::string SourceDir();
 std::string SourceFile(const std::string &relative);   // forward slashes allowed
 
 // The sample distribution's payload as dist/manifest.txt lists it, in its
-// order: source file (relative to dist/), directory in the payload, name.
-struct DistRecord {
-    std::string source, dir, name;
-};
+// order: source file (relative to dist/), directory in the payload, name. Read
+// by the manifest reader (tools/manifest.h); a problem fails the test. Its
+// books: dist_books.h.
+using DistRecord = ManifestRecord;
 std::vector<DistRecord> DistManifest();
 
 // A fresh, empty directory below the temp folder; removed with everything in
