@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Installs what the builds and tests need, when it is missing (Debian, root).
 # Sourced by the scripts; quiet and quick when everything is there.
 
