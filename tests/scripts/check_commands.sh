@@ -86,6 +86,14 @@ demo)   # The README's main job, unattended: the shipping program, SH3, all book
     has "$log" "== Installing unattended with win32/setup.exe (processor SH3, books: all, free space the emulator's default)"
     check_installed SH3 all
     ;;
+demo-news)   # --unattended with a display there (the test run's own), one book.
+    run "$log" scripts/demo --unattended --books news
+    has "$log" "== Installing unattended with win32/setup.exe (processor SH3, books: news,"
+    [ "$rc" -eq 0 ] || fail "exit code $rc"
+    check_desktop
+    [ -n "$(find "$store" -type f -name 'nPR970930a.htm')" ] || fail "the news book is not on the device"
+    [ -z "$(find "$store" -type f -name 'film01.htm')" ] || fail "the film book is on the device, only news was chosen"
+    ;;
 demo-x86_64)   # The 64-bit twin on a MIPS device, no books.
     run "$log" env -u DISPLAY scripts/demo --arch x86_64 --cpu MIPS --books none
     has "$log" "== Installing unattended with win64/setup.exe (processor MIPS, books: none"
