@@ -73,9 +73,8 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 _wine_env_loader() { if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE64"; fi; }
 _wine_env_prefix() { if [ "$1" = i686 ]; then echo "$2/wineprefix32"; else echo "$2/wineprefix"; fi; }
 
-# Runs a command (or `exec COMMAND`) in a subshell without the prefix locks
-# of this command open, so that a process it leaves running (a server) does
-# not hold them.
+# Runs a command in a subshell without the prefix locks of this command
+# open, so that a process it leaves running (a server) does not hold them.
 _wine_env_unlocked() {
     (
         local fd
@@ -86,10 +85,15 @@ _wine_env_unlocked() {
 
 # Starts a private Xvfb on a free display number; prints the display.
 _wine_env_start_xvfb() {
-    local n=90 tries=0 pid i
+    local n=90 tries=0 pid i fd
     while :; do
         while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-        _wine_env_unlocked exec Xvfb ":$n" -screen 0 "${WINE_ENV_SCREEN}x24" -nolisten tcp >/dev/null 2>&1 </dev/null &
+        # Xvfb itself is the process started here (exec): its id is the one
+        # wine_env_stop ends.
+        (
+            for fd in "${_wine_env_locks[@]}"; do exec {fd}>&-; done
+            exec Xvfb ":$n" -screen 0 "${WINE_ENV_SCREEN}x24" -nolisten tcp
+        ) >/dev/null 2>&1 </dev/null &
         pid=$!
         _wine_env_xvfb_pids+=("$pid")
         i=0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # wine_env_stop and the prefix locks of scripts/lib/wine-env.sh, without
 # Wine: a wineserver that fails, an Xvfb that has died already, prefixes
-# whose paths hold a space, a second command on a prefix in use.
+# whose paths hold a space, the Xvfb it starts, a second command on a prefix
+# in use.
 #   check_wine_env.sh SOURCE_DIR
 set -euo pipefail
 src=$1
@@ -35,6 +36,20 @@ for p in "$tmp/my prefix" "$tmp/other prefix"; do
     grep -qxF "$p|-k" "$tmp/calls" || fail "no wineserver -k for '$p' (calls: $(tr '\n' ' ' < "$tmp/calls"))"
 done
 if kill -0 "$live" 2>/dev/null; then fail "the live Xvfb stand-in still runs"; fi
+
+# A real Xvfb as wine_env_start starts it is the process wine_env_stop ends.
+alive() { [ -e "/proc/$1" ] && ! grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat" 2>/dev/null; }
+if _wine_env_start_xvfb; then
+    xpid=$(tr -dc 0-9 < "/tmp/.X${_wine_env_display#:}-lock")
+    alive "$xpid" || fail "no Xvfb runs on $_wine_env_display"
+    wine_env_stop
+    if alive "$xpid"; then
+        fail "the Xvfb on $_wine_env_display (pid $xpid) still runs after wine_env_stop"
+        kill "$xpid"
+    fi
+else
+    fail "_wine_env_start_xvfb failed"
+fi
 
 # Locks: a second command on a prefix in use is refused, naming the first;
 # one started by the holder (SETUP_WINE_ENV_HELD) uses it.
