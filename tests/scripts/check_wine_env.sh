@@ -40,6 +40,8 @@ if kill -0 "$live" 2>/dev/null; then fail "the live Xvfb stand-in still runs"; f
 # A real Xvfb as wine_env_start starts it is the process wine_env_stop ends.
 alive() { [ -e "/proc/$1" ] && ! grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat" 2>/dev/null; }
 if _wine_env_start_xvfb; then
+    # _wine_env_display: set by _wine_env_start_xvfb, in the sourced file.
+    # shellcheck disable=SC2154
     xpid=$(tr -dc 0-9 < "/tmp/.X${_wine_env_display#:}-lock")
     alive "$xpid" || fail "no Xvfb runs on $_wine_env_display"
     wine_env_stop
