@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # wine_env_stop and the prefix locks of scripts/lib/wine-env.sh, without
 # Wine: a wineserver that fails, an Xvfb that has died already, prefixes
-# whose paths hold a space, the Xvfb it starts, a second command on a prefix
-# in use.
+# whose paths hold a space, the Xvfb it starts, a failing set-up step, a
+# second command on a prefix in use.
 #   check_wine_env.sh SOURCE_DIR
 set -euo pipefail
 src=$1
@@ -52,6 +52,15 @@ if _wine_env_start_xvfb; then
 else
     fail "_wine_env_start_xvfb failed"
 fi
+
+# A failing set-up step says which step failed, with its output.
+_wine_env_log="$tmp/step.log"
+if _wine_env_step "making the test prefix" sh -c 'echo "wine: could not load kernel32"; exit 3' 2> "$tmp/step.err"; then
+    fail "a failing step passed"
+fi
+grep -qF "error: making the test prefix failed (exit code 3); its output:" "$tmp/step.err" \
+    && grep -qF "wine: could not load kernel32" "$tmp/step.err" \
+    || { fail "the failing step was not reported with its output:"; cat "$tmp/step.err"; }
 
 # Locks: a second command on a prefix in use is refused, naming the first;
 # one started by the holder (SETUP_WINE_ENV_HELD) uses it.
