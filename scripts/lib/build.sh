@@ -1,4 +1,7 @@
+# shellcheck shell=bash
 # Sourced by the scripts: installs what is missing and builds the three trees.
+# $root, the checkout, is set by the script that sources this file.
+# shellcheck disable=SC2154
 # shellcheck source=deps.sh
 . "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
 
@@ -7,7 +10,8 @@ setup_jobs=${SETUP_JOBS:-$(nproc)}
 # Configures a tree once, then builds it; output only on failure.
 _setup_build_tree() {
     local dir=$1 label=$2; shift 2
-    local log="$root/out/$(basename "$dir")-build.log"
+    local log
+    log="$root/out/$(basename "$dir")-build.log"
     mkdir -p "$root/out"
     if ! { [ -f "$dir/CMakeCache.txt" ] || cmake -S "$root" -B "$dir" "$@"; } >"$log" 2>&1 \
        || ! cmake --build "$dir" -j "$setup_jobs" >>"$log" 2>&1; then

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Installs what the builds and tests need, when it is missing (Debian, root).
 # Sourced by the scripts; quiet and quick when everything is there.
 
@@ -100,6 +101,8 @@ setup_deps() {
     command -v import >/dev/null                      || missing="$missing imagemagick"
     command -v xdotool >/dev/null                     || missing="$missing xdotool"
     command -v python3 >/dev/null                     || missing="$missing python3"
+    command -v shellcheck >/dev/null                  || missing="$missing shellcheck"
+    command -v flock >/dev/null                       || missing="$missing util-linux"
     if [ -n "$missing" ]; then
         echo "Installing:$missing"
         _setup_need_root "$missing" || return 1

@@ -50,7 +50,8 @@ protected:
 
     ToolRun Tool(const std::string &args)
     {
-        std::string cmd = std::string(SETUPPACK) + " " + args + " >" + (dir_ / "out.txt").string() + " 2>" +
+        // The tool's path is the build tree's, which may hold blanks.
+        std::string cmd = "'" + std::string(SETUPPACK) + "' " + args + " >" + (dir_ / "out.txt").string() + " 2>" +
                           (dir_ / "err.txt").string();
         int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out.txt"), Slurp(dir_ / "err.txt")};
