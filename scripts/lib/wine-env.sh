@@ -26,10 +26,9 @@
 # shellcheck source=deps.sh
 . "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
 
-WINE64=/usr/lib/wine/wine64
-WINE32=/usr/lib/wine/wine
+# shellcheck source=wine-settings.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-settings.sh"
 WINESERVER=/usr/lib/wine/wineserver
-WINE_ENV_SCREEN=${WINE_ENV_SCREEN:-1024x768}
 _wine_env_xvfb_pids=()   # the Xvfb servers this command started
 _wine_env_prefixes=()    # the prefixes whose programs this command ends
 _wine_env_locks=()       # the descriptors of the prefix locks it holds
@@ -70,8 +69,6 @@ REG
 # A path of this machine as the Windows programs under Wine see it (drive Z: is /).
 winpath() { echo "Z:$1" | tr / '\\'; }
 
-_wine_env_loader() { if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE64"; fi; }
-_wine_env_prefix() { if [ "$1" = i686 ]; then echo "$2/wineprefix32"; else echo "$2/wineprefix"; fi; }
 
 # Runs a command in a subshell without the prefix locks of this command
 # open, so that a process it leaves running (a server) does not hold them.
@@ -169,8 +166,8 @@ _wine_env_check_i686() {
 _wine_env_start_arch() {
     local out=$1 mode=$2 arch=$3
     local loader prefix var
-    loader=$(_wine_env_loader "$arch")
-    prefix=$(_wine_env_prefix "$arch" "$out")
+    loader=$(wine_loader "$arch")
+    prefix=$(wine_prefix "$arch" "$out")
     if [ "$arch" = i686 ]; then var=WIN32; else var=WIN64; fi
     if [ "$arch" = i686 ]; then _wine_env_check_i686 || return 1; fi
     _wine_env_lock "$prefix" || return 1
@@ -261,16 +258,15 @@ wine_env_start() {
     shift $(($# < 2 ? $# : 2))
     local arches=("$@")
     [ ${#arches[@]} -eq 0 ] && arches=(x86_64 i686)
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     mkdir -p "$out" || return 1
     _wine_env_command="${0#"${root:-}"/} $(date '+%H:%M:%S')"
     local arch
     for arch in "${arches[@]}"; do
         _wine_env_start_arch "$out" "$mode" "$arch" || return 1
     done
-    WINE=$(_wine_env_loader "${arches[0]}")
+    WINE=$(wine_loader "${arches[0]}")
     export WINE WINEPREFIX DISPLAY
-    WINEPREFIX=$(_wine_env_prefix "${arches[0]}" "$out")
+    WINEPREFIX=$(wine_prefix "${arches[0]}" "$out")
     if [ "${arches[0]}" = i686 ]; then DISPLAY=$SETUP_WIN32_DISPLAY; else DISPLAY=$SETUP_WIN64_DISPLAY; fi
     return 0
 }
