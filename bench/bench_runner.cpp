@@ -14,8 +14,12 @@
 //       back, in order), writes it, frees the block and closes the file.
 //       Directories as for copy; the time covers all of it.
 //   bench_runner extract SETUP DESKTOPDIR REPORT
-//       starts SETUP (bench_extract.exe with a payload) and samples its
-//       memory from outside every millisecond until it ends.
+//       starts SETUP (bench_extract.exe with a payload), waits for it to end
+//       and prints its report.
+//   bench_runner memory SETUP DESKTOPDIR REPORT
+//       the same, and samples the process's memory from outside every
+//       millisecond until it ends (a run of its own: the sampling takes
+//       processor time from the extraction).
 //   bench_runner startup EXE CLASS
 //       starts EXE shown normally and times process start to the first time
 //       its thread waits for input (WaitForInputIdle): by then the program
@@ -142,7 +146,7 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
     return 0;
 }
 
-int Extract(const std::string &setup, const std::string &desktop, const std::string &report)
+int Extract(const std::string &setup, const std::string &desktop, const std::string &report, bool sample)
 {
     SetEnvironmentVariableA("SETUP_BENCH_DESKTOP_DIR", desktop.c_str());
     SetEnvironmentVariableA("SETUP_BENCH_REPORT", report.c_str());
@@ -157,11 +161,13 @@ int Extract(const std::string &setup, const std::string &desktop, const std::str
     if (!CreateProcessA(setup.c_str(), buf.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
         return Fail("cannot start " + setup);
     CloseHandle(pi.hThread);
+    if (!sample)
+        WaitForSingleObject(pi.hProcess, INFINITE);
     // Private bytes (under Wine: the process's anonymous resident memory)
     // and the working set, sampled until the process has ended.
     SIZE_T peakPrivate = 0, peakWorkingSet = 0;
     unsigned samples = 0;
-    do {
+    while (sample) {
         PROCESS_MEMORY_COUNTERS_EX pmc = {};
         pmc.cb = sizeof pmc;
         if (GetProcessMemoryInfo(pi.hProcess, (PROCESS_MEMORY_COUNTERS *)&pmc, sizeof pmc)) {
@@ -172,12 +178,16 @@ int Extract(const std::string &setup, const std::string &desktop, const std::str
             if (pmc.PeakWorkingSetSize > peakWorkingSet)
                 peakWorkingSet = pmc.PeakWorkingSetSize;
         }
-    } while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT);
+        if (WaitForSingleObject(pi.hProcess, 1) != WAIT_TIMEOUT)
+            break;
+    }
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    printf("exit=%lu\nsamples=%u\nprivate_peak_sampled=%llu\nworking_set_peak=%llu\n", code, samples,
-           (unsigned long long)peakPrivate, (unsigned long long)peakWorkingSet);
+    printf("exit=%lu\n", code);
+    if (sample)
+        printf("samples=%u\nprivate_peak_sampled=%llu\nworking_set_peak=%llu\n", samples,
+               (unsigned long long)peakPrivate, (unsigned long long)peakWorkingSet);
     FILE *f = fopen(report.c_str(), "rb");
     if (!f)
         return Fail("no report from " + setup);
@@ -251,12 +261,12 @@ int main(int argc, char **argv)
         return Copy(a[1], a[2]);
     if (a.size() == 5 && a[0] == "floor")
         return Copy(a[1], a[4], a[2], a[3]);
-    if (a.size() == 4 && a[0] == "extract")
-        return Extract(a[1], a[2], a[3]);
+    if (a.size() == 4 && (a[0] == "extract" || a[0] == "memory"))
+        return Extract(a[1], a[2], a[3], a[0] == "memory");
     if (a.size() == 3 && a[0] == "startup")
         return Startup(a[1], a[2]);
     fputs("usage: bench_runner copy MANIFEST DEST | floor MANIFEST DATA SETUP DEST\n"
-          "       | extract SETUP DESKTOPDIR REPORT | startup EXE CLASS\n",
+          "       | extract SETUP DESKTOPDIR REPORT | memory SETUP DESKTOPDIR REPORT | startup EXE CLASS\n",
           stderr);
     return 2;
 }
