@@ -107,7 +107,7 @@ def main():
     print(line)
     print("-" * len(line))
     for r in rows:
-        print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)))
+        print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)).rstrip())
     return 0
 
 
