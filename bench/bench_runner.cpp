@@ -5,9 +5,21 @@
 //       copies the manifest's files, file by file with CopyFileA, to
 //       DEST\directory\name (each directory created once, when first met);
 //       the time covers the directories and the copies, not the manifest.
+//   bench_runner floor MANIFEST DATA SETUP DEST
+//       the extraction's own work in a plain loop, the floor it cannot go
+//       below: copies SETUP and the readme.doc beside it into DEST with
+//       CopyFileA, as the program does, then for each file of the manifest
+//       in turn creates DEST\directory\name, allocates a block of the file's
+//       size, reads the file into it from DATA (the manifest's files back to
+//       back, in order), writes it, frees the block and closes the file.
+//       Directories as for copy; the time covers all of it.
 //   bench_runner extract SETUP DESKTOPDIR REPORT
-//       starts SETUP (bench_extract.exe with a payload) and samples its
-//       memory from outside every millisecond until it ends.
+//       starts SETUP (bench_extract.exe with a payload), waits for it to end
+//       and prints its report.
+//   bench_runner memory SETUP DESKTOPDIR REPORT
+//       the same, and samples the process's memory from outside every
+//       millisecond until it ends (a run of its own: the sampling takes
+//       processor time from the extraction).
 //   bench_runner startup EXE CLASS
 //       starts EXE shown normally and times process start to the first time
 //       its thread waits for input (WaitForInputIdle): by then the program
@@ -18,6 +30,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -49,7 +62,24 @@ void CreateTree(const std::string &path)
     CreateDirectoryA(path.c_str(), NULL);
 }
 
-int Copy(const std::string &manifest, const std::string &dest)
+// The floor's work for one file, step for step as the program extracts a
+// record: target, block, read, write, free, close.
+bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb)
+{
+    HANDLE hOut = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hOut == INVALID_HANDLE_VALUE)
+        return false;
+    void *pv = malloc(cb != 0 ? cb : 1);
+    DWORD dwRead = 0, dwWritten = 0;
+    bool ok = pv && ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb &&
+              WriteFile(hOut, pv, cb, &dwWritten, NULL) && dwWritten == cb;
+    free(pv);
+    return CloseHandle(hOut) && ok;
+}
+
+// bench_runner copy; with DATA and SETUP, bench_runner floor.
+int Copy(const std::string &manifest, const std::string &dest, const std::string &data = "",
+         const std::string &setup = "")
 {
     std::vector<ManifestRecord> records;
     std::vector<std::string> errors;
@@ -69,16 +99,44 @@ int Copy(const std::string &manifest, const std::string &dest)
         entries.push_back(e);
     }
 
+    bool isFloor = !data.empty();
+    std::vector<DWORD> sizes;
+    HANDLE hData = INVALID_HANDLE_VALUE;
+    if (isFloor) {
+        for (const Entry &e : entries) {
+            WIN32_FILE_ATTRIBUTE_DATA fad;
+            if (!GetFileAttributesExA(e.source.c_str(), GetFileExInfoStandard, &fad) || fad.nFileSizeHigh)
+                return Fail("cannot size " + e.source);
+            sizes.push_back(fad.nFileSizeLow);
+        }
+        hData = CreateFileA(data.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            NULL);
+        if (hData == INVALID_HANDLE_VALUE)
+            return Fail("cannot open " + data);
+    }
+
     double t0 = Now();
     std::set<std::string> made;
     unsigned long long bytes = 0;
-    for (const Entry &e : entries) {
+    if (isFloor) {
+        std::string setupDir = setup.substr(0, setup.find_last_of('\\') + 1);
+        CreateTree(dest);
+        if (!CopyFileA(setup.c_str(), (dest + "\\setup.exe").c_str(), FALSE) ||
+            !CopyFileA((setupDir + "readme.doc").c_str(), (dest + "\\readme.doc").c_str(), FALSE))
+            return Fail("CopyFileA " + setup + " or its readme.doc -> " + dest);
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry &e = entries[i];
         if (made.insert(e.dir).second)
             CreateTree(e.dir);
-        if (!CopyFileA(e.source.c_str(), e.target.c_str(), FALSE))
-            return Fail("CopyFileA " + e.source + " -> " + e.target);
+        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i])
+                          : CopyFileA(e.source.c_str(), e.target.c_str(), FALSE) != 0;
+        if (!ok)
+            return Fail((isFloor ? "allocate, read, write " : "CopyFileA ") + e.source + " -> " + e.target);
     }
     double t1 = Now();
+    if (isFloor)
+        CloseHandle(hData);
     for (const Entry &e : entries) {
         WIN32_FILE_ATTRIBUTE_DATA fad;
         if (GetFileAttributesExA(e.target.c_str(), GetFileExInfoStandard, &fad))
@@ -88,7 +146,7 @@ int Copy(const std::string &manifest, const std::string &dest)
     return 0;
 }
 
-int Extract(const std::string &setup, const std::string &desktop, const std::string &report)
+int Extract(const std::string &setup, const std::string &desktop, const std::string &report, bool sample)
 {
     SetEnvironmentVariableA("SETUP_BENCH_DESKTOP_DIR", desktop.c_str());
     SetEnvironmentVariableA("SETUP_BENCH_REPORT", report.c_str());
@@ -103,11 +161,13 @@ int Extract(const std::string &setup, const std::string &desktop, const std::str
     if (!CreateProcessA(setup.c_str(), buf.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
         return Fail("cannot start " + setup);
     CloseHandle(pi.hThread);
+    if (!sample)
+        WaitForSingleObject(pi.hProcess, INFINITE);
     // Private bytes (under Wine: the process's anonymous resident memory)
     // and the working set, sampled until the process has ended.
     SIZE_T peakPrivate = 0, peakWorkingSet = 0;
     unsigned samples = 0;
-    do {
+    while (sample) {
         PROCESS_MEMORY_COUNTERS_EX pmc = {};
         pmc.cb = sizeof pmc;
         if (GetProcessMemoryInfo(pi.hProcess, (PROCESS_MEMORY_COUNTERS *)&pmc, sizeof pmc)) {
@@ -118,12 +178,16 @@ int Extract(const std::string &setup, const std::string &desktop, const std::str
             if (pmc.PeakWorkingSetSize > peakWorkingSet)
                 peakWorkingSet = pmc.PeakWorkingSetSize;
         }
-    } while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT);
+        if (WaitForSingleObject(pi.hProcess, 1) != WAIT_TIMEOUT)
+            break;
+    }
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    printf("exit=%lu\nsamples=%u\nprivate_peak_sampled=%llu\nworking_set_peak=%llu\n", code, samples,
-           (unsigned long long)peakPrivate, (unsigned long long)peakWorkingSet);
+    printf("exit=%lu\n", code);
+    if (sample)
+        printf("samples=%u\nprivate_peak_sampled=%llu\nworking_set_peak=%llu\n", samples,
+               (unsigned long long)peakPrivate, (unsigned long long)peakWorkingSet);
     FILE *f = fopen(report.c_str(), "rb");
     if (!f)
         return Fail("no report from " + setup);
@@ -195,10 +259,14 @@ int main(int argc, char **argv)
     std::vector<std::string> a(argv + 1, argv + argc);
     if (a.size() == 3 && a[0] == "copy")
         return Copy(a[1], a[2]);
-    if (a.size() == 4 && a[0] == "extract")
-        return Extract(a[1], a[2], a[3]);
+    if (a.size() == 5 && a[0] == "floor")
+        return Copy(a[1], a[4], a[2], a[3]);
+    if (a.size() == 4 && (a[0] == "extract" || a[0] == "memory"))
+        return Extract(a[1], a[2], a[3], a[0] == "memory");
     if (a.size() == 3 && a[0] == "startup")
         return Startup(a[1], a[2]);
-    fputs("usage: bench_runner copy MANIFEST DEST | extract SETUP DESKTOPDIR REPORT | startup EXE CLASS\n", stderr);
+    fputs("usage: bench_runner copy MANIFEST DEST | floor MANIFEST DATA SETUP DEST\n"
+          "       | extract SETUP DESKTOPDIR REPORT | memory SETUP DESKTOPDIR REPORT | startup EXE CLASS\n",
+          stderr);
     return 2;
 }

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """Writes the synthetic distribution of scripts/bench: thousands of small
-files in a two-level directory tree plus a few files of tens of MB, and a
-manifest (source, payload directory, name; TAB-separated) in install order.
+files in a two-level directory tree plus a few files of tens of MB, and
+manifests (source, payload directory, name; TAB-separated) in install order:
+manifest.txt of all the files, the big ones among the small ones;
+manifest-small.txt of the small files only and manifest-large.txt of the big
+ones only, each in the same order.
 
     make_tree.py OUTDIR [--small N] [--big MiB,MiB,...]
 
 The contents are pseudo-random (fixed seed), so nothing compresses or is
-shared between files. Prints the file count, the total and the largest file.
+shared between files. Prints the file count, the total and the largest file
+of each manifest, as shell assignments: files= bytes= largest= (all),
+small_files= ... and large_files= ...
 """
 import argparse
 import os
@@ -18,23 +23,23 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("outdir")
     ap.add_argument("--small", type=int, default=4000, help="small files (0 to 36 KiB each)")
-    ap.add_argument("--big", default="64,48,40,32", help="sizes of the big files in MiB")
+    ap.add_argument("--big", default="64,64,64,64", help="sizes of the big files in MiB")
     args = ap.parse_args()
 
     rng = random.Random(7)
-    files = []   # (payload dir, name, size)
+    files = []   # (payload dir, name, size, kind)
     for i in range(args.small):
         d = "books\\d%02d\\s%d" % (i % 10, (i // 10) % 4)
-        files.append((d, "f%05d.htm" % i, rng.randrange(0, 36 * 1024 + 1)))
+        files.append((d, "f%05d.htm" % i, rng.randrange(0, 36 * 1024 + 1), "small"))
     for i, mib in enumerate(x for x in args.big.split(",") if x):
-        files.append((".", "big%d.bin" % i, int(float(mib) * 1024 * 1024)))
+        files.append((".", "big%d.bin" % i, int(float(mib) * 1024 * 1024), "large"))
     # Install order mixes the big files in among the small ones.
     rng.shuffle(files)
 
     tree = os.path.join(args.outdir, "tree")
-    lines = []
-    total = largest = 0
-    for d, name, size in files:
+    lines = {"": [], "small": [], "large": []}
+    totals = {kind: [0, 0, 0] for kind in lines}   # files, bytes, largest
+    for d, name, size, kind in files:
         rel = os.path.join("tree", *d.split("\\"), name) if d != "." else os.path.join("tree", name)
         path = os.path.join(args.outdir, rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -44,13 +49,19 @@ def main():
                 n = min(left, 1 << 22)
                 f.write(rng.randbytes(n))
                 left -= n
-        lines.append("%s\t%s\t%s\n" % (rel, d, name))
-        total += size
-        largest = max(largest, size)
-    with open(os.path.join(args.outdir, "manifest.txt"), "w", newline="\n") as f:
-        f.write("# Synthetic distribution of scripts/bench: source, directory, name\n")
-        f.writelines(lines)
-    print("files=%d bytes=%d largest=%d" % (len(files), total, largest))
+        for k in ("", kind):
+            lines[k].append("%s\t%s\t%s\n" % (rel, d, name))
+            t = totals[k]
+            t[0], t[1], t[2] = t[0] + 1, t[1] + size, max(t[2], size)
+    for kind in lines:
+        name = "manifest-%s.txt" % kind if kind else "manifest.txt"
+        with open(os.path.join(args.outdir, name), "w", newline="\n") as f:
+            f.write("# Synthetic distribution of scripts/bench%s: source, directory, name\n" %
+                    (", %s files only" % kind if kind else ""))
+            f.writelines(lines[kind])
+        prefix = kind + "_" if kind else ""
+        print("%sfiles=%d %sbytes=%d %slargest=%d" % (prefix, totals[kind][0], prefix, totals[kind][1],
+                                                     prefix, totals[kind][2]))
     return 0
 
 

@@ -13,9 +13,9 @@ MIB = 1 << 20
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("results")
-    ap.add_argument("--bytes", type=int, required=True, help="payload data bytes")
-    ap.add_argument("--largest", type=int, required=True, help="largest file of the payload")
-    ap.add_argument("--files", type=int, required=True)
+    ap.add_argument("--bytes", type=int, required=True, help="data bytes of the whole tree (packaging)")
+    ap.add_argument("--largest", type=int, required=True, help="largest file of the whole tree")
+    ap.add_argument("--files", type=int, required=True, help="files of the whole tree")
     ap.add_argument("--size-limit", type=int, required=True, help="the payload's offset in setup.exe")
     args = ap.parse_args()
 
@@ -41,20 +41,42 @@ def main():
     def mbps(seconds):
         return "%.0f MB/s" % (args.bytes / seconds / MB)
 
-    # Throughput: data bytes per second, so the ratio is copy time / extraction time.
-    ext, cp = med("extract"), med("copy")
-    ratio = cp / ext
-    row("Extraction throughput (Wine)",
-        "%s (%.2f s)" % (mbps(ext), ext), spread("extract", lambda s: "%.2f s" % s),
-        "CopyFileA %s (%.2f s; %s)" % (mbps(cp), cp, spread("copy", lambda s: "%.2f" % s)),
-        "%.2fx" % ratio, ">= 0.90x", ratio >= 0.9)
+    # Extraction, each payload on its own: data bytes per second, so every
+    # ratio is yardstick time / extraction time. The small files are held to
+    # CopyFileA, the large records to the floor (the program's own work in a
+    # plain loop: a fresh block of each record's size, read, written, freed);
+    # the other comparison of each is shown without a target.
+    names = {"small": "small files", "large": "large records"}
+    targets = {("small", "copy"), ("large", "floor")}
+    for d in ("small", "large"):
+        nbytes = values["%s_bytes" % d][0]
+        ext = med("extract_" + d)
 
-    budget = args.largest + 4 * MIB
-    priv = max(values["private_growth"])
-    row("Peak memory while extracting",
-        "%.1f MiB private" % (priv / MIB), "%.1f-%.1f MiB" % (min(values["private_growth"]) / MIB, priv / MIB),
-        "largest record %.1f MiB; after: %+.2f MiB" % (args.largest / MIB, max(values["private_left"]) / MIB),
-        "", "<= %.1f MiB" % (budget / MIB), priv <= budget)
+        def rate(seconds):
+            return "%.0f MB/s" % (nbytes / seconds / MB)
+
+        for side, label in (("copy", "CopyFileA"), ("floor", "floor")):
+            key = "%s_%s" % (side, d)
+            ys = med(key)
+            ratio = ys / ext
+            first = side == "copy"
+            target = (d, side) in targets
+            rows.append(("Extraction, %s (Wine)" % names[d] if first else "",
+                         "%s (%.2f s)" % (rate(ext), ext) if first else "",
+                         spread("extract_" + d, lambda s: "%.2f s" % s) if first else "",
+                         "%s %s (%.2f s; %s)" % (label, rate(ys), ys, spread(key, lambda s: "%.2f" % s)),
+                         "%.2fx" % ratio, ">= 0.90x" if target else "",
+                         ("pass" if ratio >= 0.9 else "MISS") if target else ""))
+
+    for d in ("small", "large"):
+        largest = values["%s_largest" % d][0]
+        budget = largest + 4 * MIB
+        growth = values["private_growth_" + d]
+        priv = max(growth)
+        row("Peak memory, %s" % names[d],
+            "%.1f MiB private" % (priv / MIB), "%.1f-%.1f MiB" % (min(growth) / MIB, priv / MIB),
+            "largest record %.2f MiB; after: %+.2f MiB" % (largest / MIB, max(values["private_left_" + d]) / MIB),
+            "", "<= %.1f MiB" % (budget / MIB), priv <= budget)
 
     su, sw = med("startup_setup"), med("startup_window")
     ratio = su / sw
@@ -77,12 +99,15 @@ def main():
     head = ("Figure", "Median", "Spread (min-max)", "Yardstick, same run", "Ratio", "Target", "Result")
     widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
     line = "  ".join("%-*s" % (w, h) for w, h in zip(widths, head))
-    print("Payload: %d files, %.1f MB, largest file %.1f MiB; %d runs of each timing" %
-          (args.files, args.bytes / MB, args.largest / MIB, len(values["extract"])))
+    for d in ("small", "large"):
+        print("Payload of %s: %d files, %.1f MB, largest file %.2f MiB" %
+              (names[d], values[d + "_files"][0], values[d + "_bytes"][0] / MB, values[d + "_largest"][0] / MIB))
+    print("Packaging: all %d files, %.1f MB; %d runs of each timing" %
+          (args.files, args.bytes / MB, len(values["extract_small"])))
     print(line)
     print("-" * len(line))
     for r in rows:
-        print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)))
+        print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)).rstrip())
     return 0
 
 
