@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "format_ours.h"
 
 namespace {
 
@@ -37,15 +38,6 @@ struct Input {
     size_t cb;
     uint8_t Next() { return cb != 0 ? (--cb, *pb++) : 0; }
 };
-
-size_t Ours(char *psz, size_t cch, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    size_t cchAll = FormatTextV(psz, cch, format, args);
-    va_end(args);
-    return cchAll;
-}
 
 // Calls fn with every argument of kSlots.
 template <class Fn>
@@ -138,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     size_t cch = size_t(in.Next()) % 80;
     std::vector<char> ours(cch + 8, '#'), host(cch + 8, '#');
-    size_t cchOurs = Call(Ours, ours.data(), cch, format.c_str(), ints, texts, us, longs);
+    size_t cchOurs = Call(FormatOurs, ours.data(), cch, format.c_str(), ints, texts, us, longs);
     size_t cchHost = Call(snprintf, host.data(), cch, format.c_str(), ints, texts, us, longs);
     if (cchOurs != cchHost || ours != host) {
         fprintf(stderr, "format \"%s\" into %zu: ours %zu \"%.*s\", host %zu \"%.*s\"\n", format.c_str(), cch, cchOurs,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "format_ours.h"
 #include "base/text.h"
 #include "base/text_stream.h"
 #include "runtime/crt_names.h"
@@ -107,19 +108,10 @@ TEST(Formatter, TheProgramsOwnTextsAtEveryCut)
     }
 }
 
-size_t Ours(char *psz, size_t cch, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    size_t cchAll = FormatTextV(psz, cch, format, args);
-    va_end(args);
-    return cchAll;
-}
-
 TEST(Formatter, AConversionItDoesNotKnowIsWrittenAsItStands)
 {
     char sz[32];
-    EXPECT_EQ(Ours(sz, sizeof sz, "a%yb%5qc%"), strlen("a%yb%5qc%"));
+    EXPECT_EQ(FormatOurs(sz, sizeof sz, "a%yb%5qc%"), strlen("a%yb%5qc%"));
     EXPECT_STREQ(sz, "a%yb%5qc%");
 }
 
