@@ -40,13 +40,14 @@ if(WIN32)
     # 80386 on (the compilers' default would be the Pentium Pro's cmov).
     list(APPEND SETUP_PROGRAM_CXX_FLAGS -fno-asynchronous-unwind-tables -march=i386)
   endif()
+  set(link_small -Wl,--gc-sections -s)   # unused sections dropped, no symbols
   # Programs built of the program's code with the compiler's C runtime (test
   # drivers, benchmarks).
-  set(SETUP_PROGRAM_LINK_FLAGS -static -static-libgcc -static-libstdc++ -Wl,--gc-sections -s)
+  set(SETUP_PROGRAM_LINK_FLAGS -static -static-libgcc -static-libstdc++ ${link_small})
   # setup.exe itself: its own C runtime and entry point (setup/runtime/), no
   # start-up code or library of the compiler's, so it needs no C runtime DLL
   # and no instruction of a later processor.
-  set(SETUP_IMAGE_LINK_FLAGS -nostdlib -nostartfiles -Wl,--gc-sections -s)
+  set(SETUP_IMAGE_LINK_FLAGS -nostdlib -nostartfiles ${link_small})
 
 else()
   if(SETUP_SANITIZE)

@@ -11,14 +11,6 @@
 
 namespace {
 
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
 std::vector<std::string> SplitTabs(const std::string &s)
 {
     std::vector<std::string> fields;
@@ -73,7 +65,7 @@ bool ParseManifest(const std::string &text, const std::string &path, std::vector
                               "\" is longer than 1023 characters");
             continue;
         }
-        auto known = targets.emplace(Lower(target), line);
+        auto known = targets.emplace(LowerCase(target), line);
         if (!known.second)
             errors->push_back(where + "\"" + r.dir + "\\" + r.name + "\" is already in the payload (line " +
                               std::to_string(known.first->second) + ")");
@@ -103,6 +95,14 @@ bool ReadManifest(const std::string &path, std::vector<ManifestRecord> *records,
         return false;
     }
     return ParseManifest(text, path, records, errors);
+}
+
+std::string LowerCase(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
 }
 
 std::string ManifestFolder(const std::string &path)

@@ -34,6 +34,10 @@ bool ReadManifest(const std::string &path, std::vector<ManifestRecord> *records,
 bool ParseManifest(const std::string &text, const std::string &path, std::vector<ManifestRecord> *records,
                    std::vector<std::string> *errors);
 
+// A name in lower case, as targets compare: without case, as the desktop's
+// and the device's file systems compare them.
+std::string LowerCase(std::string s);
+
 // The folder the sources are relative to: path up to its last '/' or '\',
 // that included ("" when it has none).
 std::string ManifestFolder(const std::string &path);

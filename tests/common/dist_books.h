@@ -30,17 +30,9 @@ inline bool BookChosen(BookChoice choice, int iBook)
     return iBook == 0 ? choice.fFilm : iBook == 1 ? choice.fNews : choice.fCustom;
 }
 
-// Desktop and device names compare without case, as their file systems do:
-// the load script says "books\Film" and "LOGO.2bp" where the manifest says
+// Desktop and device names compare without case (LowerCase, manifest.h): the
+// load script says "books\Film" and "LOGO.2bp" where the manifest says
 // "books\film" and "LOGO.2BP".
-inline std::string LowerCase(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
 inline bool SameName(const std::string &a, const std::string &b) { return LowerCase(a) == LowerCase(b); }
 
 // The manifest's records of a book, in the manifest's order.
