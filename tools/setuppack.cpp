@@ -22,6 +22,7 @@
 //
 // Exit status: 0 done; 1 a damaged or payload-less setup, or an input that
 // cannot be packed; 2 wrong usage.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,11 @@
 #include <io.h>
 #else
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #endif
 #ifndef O_BINARY
 #define O_BINARY 0
@@ -188,9 +194,10 @@ public:
         buffer_.insert(buffer_.end(), pb, pb + cb);
         return buffer_.size() < kBuffer || Flush();
     }
-    // Appends the first size bytes of the file at path and gives their
-    // CRC-32, computed over the very bytes written; false when it cannot be
-    // read or has fewer (errno then tells why).
+    // Appends the first size bytes of the file at path; false when it cannot
+    // be read or has fewer (errno then tells why). With crc, the bytes pass
+    // through here and *crc gets their CRC-32; without, the kernel may copy
+    // them between the files.
     bool Append(const std::string &path, uint64_t size, uint32_t *crc)
     {
         int in = open(path.c_str(), O_RDONLY | O_BINARY);
@@ -198,7 +205,17 @@ public:
             return false;
         bool ok = Flush();
         uint64_t copied = 0;
-        *crc = 0;
+#ifdef __linux__
+        while (ok && crc == nullptr && copied < size) {
+            ssize_t n = copy_file_range(in, nullptr, fd_, nullptr, size_t(size - copied), 0);
+            if (n <= 0)
+                break;
+            copied += uint64_t(n);
+            offset_ += uint64_t(n);
+        }
+#endif
+        if (crc != nullptr)
+            *crc = 0;
         while (ok && copied < size) {
             buffer_.resize(size - copied < kPiece ? size_t(size - copied) : kPiece);
             int64_t n = read(in, buffer_.data(), unsigned(buffer_.size()));
@@ -209,17 +226,21 @@ public:
                 break;
             }
             buffer_.resize(size_t(n));
-            *crc = Crc32Update(*crc, buffer_.data(), buffer_.size());
+            if (crc != nullptr)
+                *crc = Crc32Update(*crc, buffer_.data(), buffer_.size());
             copied += uint64_t(n);
             ok = Flush();
         }
         close(in);
         return ok;
     }
+    // Where the next byte goes.
+    uint64_t Position() const { return offset_ + buffer_.size(); }
     // Moves on to write over what was written at offset (the padding, for
     // the checksum block, once the records are known).
     bool Seek(uint64_t offset)
     {
+        offset_ = offset;
 #ifdef _WIN32
         return Flush() && _lseeki64(fd_, int64_t(offset), SEEK_SET) >= 0;
 #else
@@ -248,12 +269,93 @@ private:
                 return false;
             done += size_t(n);
         }
+        offset_ += buffer_.size();
         buffer_.clear();
         return true;
     }
     int fd_ = -1;
+    uint64_t offset_ = 0;   // of the file, where the buffer goes
     std::vector<unsigned char> buffer_;
 };
+
+#ifdef __linux__
+// The CRC-32 of each record's data, read back from the setup as written, on a
+// thread of its own while the kernel copies the next files into it: the CRCs
+// are those of the bytes in the setup, and the copies do not wait for them.
+class WrittenCrcs {
+public:
+    explicit WrittenCrcs(const std::string &path) : fd_(open(path.c_str(), O_RDONLY)), ok_(fd_ >= 0) {}
+    ~WrittenCrcs()
+    {
+        Finish(nullptr);
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    // The next record's data: size bytes at offset, written already.
+    void Add(uint64_t offset, uint64_t size)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            jobs_.push_back({offset, size});
+        }
+        ready_.notify_one();
+    }
+    // Waits for the CRCs of all records added, in their order; false when
+    // one could not be read.
+    bool Finish(std::vector<uint32_t> *crcs)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            added_ = true;
+        }
+        ready_.notify_one();
+        if (thread_.joinable())
+            thread_.join();
+        if (crcs != nullptr)
+            *crcs = crcs_;
+        return ok_;
+    }
+
+private:
+    struct Job {
+        uint64_t offset, size;
+    };
+    void Run()
+    {
+        std::vector<unsigned char> buffer(256 << 10);
+        for (size_t next = 0;; ++next) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [&] { return next < jobs_.size() || added_; });
+                if (next == jobs_.size())
+                    return;
+                job = jobs_[next];
+            }
+            uint32_t crc = 0;
+            for (uint64_t done = 0; ok_ && done < job.size;) {
+                ssize_t n = pread(fd_, buffer.data(), size_t(std::min<uint64_t>(buffer.size(), job.size - done)),
+                                  off_t(job.offset + done));
+                ok_ = n > 0;
+                if (ok_) {
+                    crc = Crc32Update(crc, buffer.data(), size_t(n));
+                    done += uint64_t(n);
+                }
+            }
+            crcs_.push_back(crc);   // the caller reads them once the thread has ended
+        }
+    }
+
+    int fd_;
+    bool ok_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<Job> jobs_;
+    bool added_ = false;
+    std::vector<uint32_t> crcs_;
+    std::thread thread_{&WrittenCrcs::Run, this};   // last: starts once the rest is made
+};
+#endif
 
 std::string Hex(unsigned value)
 {
@@ -483,19 +585,34 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
     }
     bool ok = file.Write(setup.data(), uint32_t(setup.size()));
     std::vector<uint32_t> crcs(entries.size());
+#ifdef __linux__
+    WrittenCrcs written(temp);
+#endif
     for (size_t i = 0; i < entries.size() && ok; ++i) {
         const ManifestRecord &e = entries[i];
         const uint8_t cMore = i + 1 < entries.size() ? 1 : 0;
         ok = WritePayloadRecordHead(&file, e.name.c_str(), e.dir.c_str(), sizes[i]);
-        if (ok && !file.Append(folder + e.source, sizes[i], &crcs[i])) {
+#ifdef __linux__
+        const uint64_t at = file.Position();
+        uint32_t *crc = nullptr;
+#else
+        uint32_t *crc = &crcs[i];
+#endif
+        if (ok && !file.Append(folder + e.source, sizes[i], crc)) {
             Error("cannot copy " + std::to_string(sizes[i]) + " bytes of " + folder + e.source + " into " + temp +
                   ": " + strerror(errno));
             file.Close();
             remove(temp.c_str());
             return 1;
         }
+#ifdef __linux__
+        written.Add(at, sizes[i]);
+#endif
         ok = ok && file.Write(&cMore, 1);
     }
+#ifdef __linux__
+    ok = written.Finish(&crcs) && ok;
+#endif
     ok = ok && WritePayloadTrailer(&file, payloadOffset);
     if (ok && checksums)
         ok = file.Seek(payloadOffset - blockSize) && WritePayloadChecksums(&file, crcs.data(), uint32_t(crcs.size()));
