@@ -69,7 +69,7 @@ def main():
                          ("pass" if ratio >= 0.9 else "MISS") if target else ""))
 
     # The checksum check: the same extraction of each payload packed with and
-    # without the checksum block, each after the same untimed extraction.
+    # without the checksum block, each after an untimed one of the same setup.
     for d in ("small", "large"):
         w, wo = med("sum_with_" + d), med("sum_without_" + d)
         overhead = w / wo - 1
