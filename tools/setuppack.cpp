@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -197,8 +198,10 @@ public:
     // Appends the first size bytes of the file at path; false when it cannot
     // be read or has fewer (errno then tells why). With crc, the bytes pass
     // through here and *crc gets their CRC-32; without, the kernel may copy
-    // them between the files.
-    bool Append(const std::string &path, uint64_t size, uint32_t *crc)
+    // them between the files. Each piece is handed to written (its offset in
+    // this file and its size) once it is in the file.
+    using Written = std::function<void(uint64_t offset, uint64_t size)>;
+    bool Append(const std::string &path, uint64_t size, uint32_t *crc, const Written &written)
     {
         int in = open(path.c_str(), O_RDONLY | O_BINARY);
         if (in < 0)
@@ -207,9 +210,11 @@ public:
         uint64_t copied = 0;
 #ifdef __linux__
         while (ok && crc == nullptr && copied < size) {
-            ssize_t n = copy_file_range(in, nullptr, fd_, nullptr, size_t(size - copied), 0);
+            ssize_t n = copy_file_range(in, nullptr, fd_, nullptr, size_t(std::min<uint64_t>(size - copied, kCopy)), 0);
             if (n <= 0)
                 break;
+            if (written)
+                written(offset_, uint64_t(n));
             copied += uint64_t(n);
             offset_ += uint64_t(n);
         }
@@ -229,13 +234,14 @@ public:
             if (crc != nullptr)
                 *crc = Crc32Update(*crc, buffer_.data(), buffer_.size());
             copied += uint64_t(n);
+            const uint64_t at = offset_;
             ok = Flush();
+            if (ok && written)
+                written(at, uint64_t(n));
         }
         close(in);
         return ok;
     }
-    // Where the next byte goes.
-    uint64_t Position() const { return offset_ + buffer_.size(); }
     // Moves on to write over what was written at offset (the padding, for
     // the checksum block, once the records are known).
     bool Seek(uint64_t offset)
@@ -258,8 +264,10 @@ public:
 private:
     static const size_t kBuffer = 1 << 20;
     // A file's data goes through in pieces that stay in the processor's
-    // cache between the read, the CRC and the write.
+    // cache between the read, the CRC and the write; the kernel copies
+    // pieces of 8 MiB, so that their CRCs are taken while it copies on.
     static const size_t kPiece = 256 << 10;
+    static const uint64_t kCopy = 8 << 20;
     bool Flush()
     {
         size_t done = 0;
@@ -287,22 +295,23 @@ public:
     explicit WrittenCrcs(const std::string &path) : fd_(open(path.c_str(), O_RDONLY)), ok_(fd_ >= 0) {}
     ~WrittenCrcs()
     {
-        Finish(nullptr);
+        Finish(nullptr, 0);
         if (fd_ >= 0)
             close(fd_);
     }
-    // The next record's data: size bytes at offset, written already.
-    void Add(uint64_t offset, uint64_t size)
+    // The next piece of record `record`'s data, in order: size bytes at
+    // offset, written already.
+    void Add(size_t record, uint64_t offset, uint64_t size)
     {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            jobs_.push_back({offset, size});
+            jobs_.push_back({record, offset, size});
         }
         ready_.notify_one();
     }
-    // Waits for the CRCs of all records added, in their order; false when
-    // one could not be read.
-    bool Finish(std::vector<uint32_t> *crcs)
+    // Waits for the CRCs of the data added, for records 0 to count - 1 (0
+    // for one without data); false when a piece could not be read.
+    bool Finish(std::vector<uint32_t> *crcs, size_t count)
     {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -311,13 +320,16 @@ public:
         ready_.notify_one();
         if (thread_.joinable())
             thread_.join();
-        if (crcs != nullptr)
+        if (crcs != nullptr) {
             *crcs = crcs_;
+            crcs->resize(count, 0);
+        }
         return ok_;
     }
 
 private:
     struct Job {
+        size_t record;
         uint64_t offset, size;
     };
     void Run()
@@ -332,7 +344,9 @@ private:
                     return;
                 job = jobs_[next];
             }
-            uint32_t crc = 0;
+            if (crcs_.size() <= job.record)
+                crcs_.resize(job.record + 1, 0);
+            uint32_t &crc = crcs_[job.record];
             for (uint64_t done = 0; ok_ && done < job.size;) {
                 ssize_t n = pread(fd_, buffer.data(), size_t(std::min<uint64_t>(buffer.size(), job.size - done)),
                                   off_t(job.offset + done));
@@ -342,7 +356,6 @@ private:
                     done += uint64_t(n);
                 }
             }
-            crcs_.push_back(crc);   // the caller reads them once the thread has ended
         }
     }
 
@@ -352,7 +365,7 @@ private:
     std::condition_variable ready_;
     std::vector<Job> jobs_;
     bool added_ = false;
-    std::vector<uint32_t> crcs_;
+    std::vector<uint32_t> crcs_;   // the caller reads them once the thread has ended
     std::thread thread_{&WrittenCrcs::Run, this};   // last: starts once the rest is made
 };
 #endif
@@ -593,25 +606,23 @@ int Pack(const std::string &image, const std::string &manifest, const std::strin
         const uint8_t cMore = i + 1 < entries.size() ? 1 : 0;
         ok = WritePayloadRecordHead(&file, e.name.c_str(), e.dir.c_str(), sizes[i]);
 #ifdef __linux__
-        const uint64_t at = file.Position();
         uint32_t *crc = nullptr;
+        OutFile::Written piece = [&](uint64_t at, uint64_t size) { written.Add(i, at, size); };
 #else
         uint32_t *crc = &crcs[i];
+        OutFile::Written piece;
 #endif
-        if (ok && !file.Append(folder + e.source, sizes[i], crc)) {
+        if (ok && !file.Append(folder + e.source, sizes[i], crc, piece)) {
             Error("cannot copy " + std::to_string(sizes[i]) + " bytes of " + folder + e.source + " into " + temp +
                   ": " + strerror(errno));
             file.Close();
             remove(temp.c_str());
             return 1;
         }
-#ifdef __linux__
-        written.Add(at, sizes[i]);
-#endif
         ok = ok && file.Write(&cMore, 1);
     }
 #ifdef __linux__
-    ok = written.Finish(&crcs) && ok;
+    ok = written.Finish(&crcs, entries.size()) && ok;
 #endif
     ok = ok && WritePayloadTrailer(&file, payloadOffset);
     if (ok && checksums)
