@@ -23,10 +23,14 @@ if(WIN32)
     set(SETUP_BUILD_NAME win32)
   endif()
 
-  # The program is for a Windows 95 / NT 4.0 class desktop: a call of a newer
-  # function must fail at compile time, not at start-up on the user's machine.
-  set(SETUP_WIN_DEFINES WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400
-      WIN32_LEAN_AND_MEAN NOMINMAX STRICT)
+  # The program is for a fresh Windows 95 / NT 4.0 desktop: the headers at
+  # that level (Windows 95, NT 4.0, the shell and common controls of Internet
+  # Explorer 3.0, which those systems' own are no newer than). They hide
+  # little: mingw-w64's headers guard only what is newer than Windows XP, so
+  # GetFileAttributesExA or DS_SHELLFONT still compile here. What holds the
+  # program to those systems is its link: setup_image_link() below.
+  set(SETUP_WIN_DEFINES WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400
+      _WIN32_IE=0x0300 WIN32_LEAN_AND_MEAN NOMINMAX STRICT)
 
   # Flags of the shipping program: no exception or RTTI machinery, small.
   # No -fdata-sections: with it mingw puts zero-initialised buffers into
@@ -52,6 +56,14 @@ if(WIN32)
   # start-up code or library of the compiler's, so it needs no C runtime DLL
   # and no instruction of a later processor.
   set(SETUP_IMAGE_LINK_FLAGS -nostdlib -nostartfiles ${link_small})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # DllCharacteristics 0: the linker's default, dynamic base and NX
+    # compatible (0x140), are bits defined after Windows 95 and NT 4.0, and
+    # what their loaders make of them is not known. The relocations stay, as
+    # in every program of that time linked without /FIXED.
+    list(APPEND SETUP_IMAGE_LINK_FLAGS
+         -Wl,--disable-dynamicbase,--disable-nxcompat,--enable-reloc-section)
+  endif()
 
 else()
   if(SETUP_SANITIZE)
