@@ -26,8 +26,8 @@ def plain_name(symbol):
 
 
 def read_list(path):
-    """The DLL a list is for and its functions' plain names."""
-    dll, names, exports = None, set(), False
+    """The DLL a list is for and its functions: {plain name: name as listed}."""
+    dll, names, exports = None, {}, False
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.split(";", 1)[0].strip()
@@ -38,7 +38,7 @@ def read_list(path):
             elif line == "EXPORTS":
                 exports = True
             elif exports:
-                names.add(plain_name(line.split()[0]))
+                names[plain_name(line.split()[0])] = line.split()[0]
     return dll, names
 
 
@@ -91,6 +91,7 @@ def main(argv):
     undefined = UNDEFINED.findall(result.stdout + result.stderr)
     missing = sorted({plain_name(s) for s in undefined})
     imported = {plain_name(s) for s in undefined if re.match(r"_*imp_", s)}
+    called = {plain_name(s): re.sub(r"^_*(imp_+)?", "", s) for s in undefined}
     if not missing:
         return result.returncode
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -101,9 +102,12 @@ def main(argv):
     output = command[command.index("-o") + 1] if "-o" in command[:-1] else "the program"
     lines = []
     for name in missing:
-        on = [rel for dll, names, rel in listed if name in names]
+        on = [(names[name], rel) for dll, names, rel in listed if name in names]
         if on:
-            continue   # a list has it: the fault is elsewhere
+            if "@" in called[name] and on[0][0] != called[name]:
+                lines.append(f"  {name} is on {on[0][1]} as {on[0][0]}, but called as {called[name]}: "
+                             "the bytes of its arguments differ")
+            continue
         owner = [(dll, rel) for dll, _, rel in listed
                  if name in archive_symbols(system_library(command[0], dll) or "")]
         if owner:
