@@ -24,9 +24,10 @@ if(WIN32)
   endif()
 
   # The program is for a fresh Windows 95 / NT 4.0 desktop: the headers at
-  # that level (Windows 95, NT 4.0, the shell and common controls of Internet
-  # Explorer 3.0, which those systems' own are no newer than). They hide
-  # little: mingw-w64's headers guard only what is newer than Windows XP, so
+  # that level (Windows 95 and NT 4.0; _WIN32_IE at its lowest, Internet
+  # Explorer 3.0, since unset commctrl.h takes 5.01, and the shell and common
+  # controls of a fresh system, 4.00, are older still). They hide little:
+  # mingw-w64's headers guard only what is newer than Windows XP, so
   # GetFileAttributesExA or DS_SHELLFONT still compile here. What holds the
   # program to those systems is its link: setup_image_link() below.
   set(SETUP_WIN_DEFINES WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400
