@@ -73,6 +73,19 @@ else()
   endif()
 endif()
 
+# The time in setup.exe's header: SOURCE_DATE_EPOCH when it is set, else the
+# time of the source's commit, so that two builds of one commit give the same
+# bytes (the linker would stamp the time of the link). Found at every build,
+# written only when it changes, so that a new commit relinks the image.
+if(WIN32 AND NOT SETUP_PROGRAM_DIR)
+  set(SETUP_SOURCE_DATE_FILE ${CMAKE_BINARY_DIR}/source-date-epoch.txt)
+  add_custom_target(source_date
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUT=${SETUP_SOURCE_DATE_FILE}
+            -P ${PROJECT_SOURCE_DIR}/cmake/source_date.cmake
+    BYPRODUCTS ${SETUP_SOURCE_DATE_FILE}
+    COMMENT "The source's date for the image's header" VERBATIM)
+endif()
+
 # Makes the import library of a DLL from a .def file (its LIBRARY line names
 # the DLL) and sets VAR to its path. The .def files carry the 32-bit build's
 # names (name@bytes), which dlltool -k drops from the imported names, so that
@@ -101,14 +114,15 @@ endfunction()
 # and of the system DLLs only the functions on the lists of setup/imports/
 # (SETUP_SYSTEM_IMPORT_LIBS), each shown to exist in Windows 95 and NT 4.0.
 # A call of any other function fails to link, and the linker's launcher
-# (cmake/explain_imports.py) then names the list it is missing from. The
+# (cmake/link_image.py) then names the list it is missing from. The header's
+# time is the source's date (SETUP_SOURCE_DATE_FILE), not the link's. The
 # directory that defines such a program calls setup_no_default_libraries().
 function(setup_image_link target)
   target_link_options(${target} PRIVATE ${SETUP_IMAGE_LINK_FLAGS})
   target_link_libraries(${target} PRIVATE ${SETUP_SYSTEM_IMPORT_LIBS})
-  add_dependencies(${target} system_import_libs)
-  set_target_properties(${target} PROPERTIES CXX_LINKER_LAUNCHER
-      "${Python3_EXECUTABLE};${PROJECT_SOURCE_DIR}/cmake/explain_imports.py;${SETUP_SYSTEM_IMPORT_LISTS};--")
+  add_dependencies(${target} system_import_libs source_date)
+  set_target_properties(${target} PROPERTIES LINK_DEPENDS ${SETUP_SOURCE_DATE_FILE} CXX_LINKER_LAUNCHER
+      "${Python3_EXECUTABLE};${PROJECT_SOURCE_DIR}/cmake/link_image.py;--source-date;${SETUP_SOURCE_DATE_FILE};${SETUP_SYSTEM_IMPORT_LISTS};--")
 endfunction()
 
 # CMake links every Windows program of a directory with the whole import

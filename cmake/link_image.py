@@ -1,7 +1,13 @@
 #!/usr/bin/env python3
-"""The linker's launcher of setup.exe: runs the link and, when it fails on
-calls of system functions that are not on the program's import lists, says
-which list each one is missing from.
+"""The linker's launcher of setup.exe: runs the link with the time its
+header is to carry and, when the link fails on calls of system functions
+that are not on the program's import lists, says which list each one is
+missing from.
+
+The header's time is the source's date (cmake/source_date.cmake writes it
+into a file of the build tree), handed to the linker as SOURCE_DATE_EPOCH,
+which ld stamps instead of the time of the link: two builds of one commit
+give the same bytes.
 
 setup.exe links the system DLLs only through import libraries made from the
 lists of setup/imports/ (one .def file a DLL, each function with where it is
@@ -9,7 +15,7 @@ shown to exist in Windows 95 and Windows NT 4.0). A call of any other
 function is an undefined reference; this names the function, its DLL (found
 in the system's own import library of each listed DLL) and the list.
 
-    explain_imports.py LIST.def... -- LINKER ARG...
+    link_image.py [--source-date FILE] LIST.def... -- LINKER ARG...
 """
 import os
 import re
@@ -82,7 +88,12 @@ def main(argv):
     lists, command = argv[1:split], argv[split + 1:]
     if not command:
         sys.exit(__doc__)
-    result = subprocess.run(command, capture_output=True, text=True, check=False)
+    env = dict(os.environ)
+    if lists[:1] == ["--source-date"] and len(lists) >= 2:
+        with open(lists[1], encoding="ascii") as f:
+            env["SOURCE_DATE_EPOCH"] = f.read().strip()
+        lists = lists[2:]
+    result = subprocess.run(command, capture_output=True, text=True, check=False, env=env)
     sys.stdout.write(result.stdout)
     sys.stderr.write(result.stderr)
     if result.returncode == 0:
