@@ -118,14 +118,18 @@ static BOOL CanReplace(const char *pszTarget)
 }
 
 /*
- * Gives a temporary file beside pszPath a name that is not taken yet: tries
- * "~sp0.tmp", "~sp1.tmp" and so on in the directory that is the first cchDir
- * characters of pszPath, each put into pszTemp and handed to pfnTake, until
- * pfnTake succeeds or fails for another reason than the name being taken.
+ * Gives a file beside pszPath a name that no file has: tries "~sp0.tmp",
+ * "~sp1.tmp" and so on in the directory that is the first cchDir characters
+ * of pszPath, each put into pszTemp. A name that is there already, or that is
+ * pszSkip, is passed over; any other goes to pfnTake, until pfnTake succeeds
+ * or fails while the name is still free (the last error then says why).
+ * Whether a name is taken is looked up, not read from pfnTake's failure: the
+ * systems answer it with different codes (Windows NT 80 or 183, Windows 95's
+ * rename "access denied").
  */
 typedef BOOL (*TAKENAMEPROC)(const char *pszTemp, void *pvContext);
 
-static BOOL TakeTempName(const char *pszPath, size_t cchDir, char *pszTemp, size_t cchTemp,
+static BOOL TakeTempName(const char *pszPath, size_t cchDir, const char *pszSkip, char *pszTemp, size_t cchTemp,
                          TAKENAMEPROC pfnTake, void *pvContext)
 {
     for (unsigned n = 0; n < 1000; ++n) {
@@ -133,12 +137,17 @@ static BOOL TakeTempName(const char *pszPath, size_t cchDir, char *pszTemp, size
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return FALSE;
         }
+        if ((pszSkip != NULL && strcmp(pszTemp, pszSkip) == 0) || GetFileAttributesA(pszTemp) != DWORD(-1))
+            continue;
         if (pfnTake(pszTemp, pvContext))
             return TRUE;
         DWORD dwError = GetLastError();
-        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
+        if (GetFileAttributesA(pszTemp) == DWORD(-1)) {
+            SetLastError(dwError);
             return FALSE;
+        }
     }
+    SetLastError(ERROR_FILE_EXISTS);
     return FALSE;
 }
 
@@ -147,12 +156,23 @@ static BOOL MoveTargetTo(const char *pszAside, void *pvTarget)
     return MoveFileA(static_cast<const char *>(pvTarget), pszAside);
 }
 
+/* Windows 95 and the systems of its line set the high bit of GetVersion's
+   answer; Windows NT leaves it clear. */
+static BOOL IsWindows9x()
+{
+    return (GetVersion() & 0x80000000) != 0;
+}
+
 typedef BOOL(WINAPI *MOVEFILEEXA)(LPCSTR, LPCSTR, DWORD);
 
 BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileEx)
 {
+    // Windows 95 exports a MoveFileExA that moves nothing, and which error it
+    // then sets has not been seen: there it is not called at all. Elsewhere a
+    // MoveFileExA that is missing, or that answers 120 (not implemented),
+    // takes the same way.
     MOVEFILEEXA pfnMoveFileEx = NULL;
-    if (fMoveFileEx)
+    if (fMoveFileEx && !IsWindows9x())
         pfnMoveFileEx = (MOVEFILEEXA)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA");
     if (pfnMoveFileEx != NULL) {
         if (pfnMoveFileEx(pszTemp, pszTarget, MOVEFILE_REPLACE_EXISTING))
@@ -160,9 +180,10 @@ BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileE
         if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
             return FALSE;
     }
-    // Windows 95 has no working MoveFileEx: the old file is moved aside,
-    // beside the new one, and deleted once the new one has its name; moved
-    // back when it cannot get it. What MoveFileEx would not replace stays.
+    // Without MoveFileEx the old file is moved aside, beside the new one,
+    // under a name no file has (never the new file's own), and deleted once
+    // the new one has its name; moved back when it cannot get it. What
+    // MoveFileEx would not replace stays.
     DWORD dwAttributes = GetFileAttributesA(pszTarget);
     if (dwAttributes != DWORD(-1) && (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -171,8 +192,15 @@ BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileE
     char szAside[PAYLOAD_CCH_TEXT];
     const char *pszTempName = strrchr(pszTemp, '\\');
     size_t cchDir = pszTempName != NULL ? size_t(pszTempName + 1 - pszTemp) : 0;
-    if (!TakeTempName(pszTemp, cchDir, szAside, sizeof szAside, MoveTargetTo, const_cast<char *>(pszTarget)))
-        return GetLastError() == ERROR_FILE_NOT_FOUND && MoveFileA(pszTemp, pszTarget);   // no old file
+    if (!TakeTempName(pszTemp, cchDir, pszTemp, szAside, sizeof szAside, MoveTargetTo,
+                      const_cast<char *>(pszTarget))) {
+        // No old file: the new one simply takes the name.
+        DWORD dwError = GetLastError();
+        if (GetFileAttributesA(pszTarget) == DWORD(-1))
+            return MoveFileA(pszTemp, pszTarget);
+        SetLastError(dwError);
+        return FALSE;
+    }
     if (!MoveFileA(pszTemp, pszTarget)) {
         DWORD dwError = GetLastError();
         MoveFileA(szAside, pszTarget);
@@ -253,9 +281,16 @@ public:
             m_pszWritten = pszTarget;
             return TRUE;
         }
+        // Whether the target is there is looked up: the code of the failure
+        // is not the same on every system.
         DWORD dwError = GetLastError();
-        if ((dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS) || !CanReplace(pszTarget)
-            || !TakeTempName(pszTarget, strlen(pszTarget) - cchName, m_szTemp, sizeof m_szTemp, CreateTemp, &m_hFile))
+        if (GetFileAttributesA(pszTarget) == DWORD(-1)) {
+            SetLastError(dwError);
+            return FALSE;
+        }
+        if (!CanReplace(pszTarget)
+            || !TakeTempName(pszTarget, strlen(pszTarget) - cchName, NULL, m_szTemp, sizeof m_szTemp, CreateTemp,
+                             &m_hFile))
             return FALSE;
         m_pszWritten = m_szTemp;
         return TRUE;

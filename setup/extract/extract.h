@@ -23,10 +23,11 @@ void WriteRegistrationForm();
 
 /*
  * Puts the finished temporary file pszTemp in the place of pszTarget by a
- * rename: MoveFileEx where the system has it (fMoveFileEx); otherwise the old
- * file is moved aside beside pszTemp and deleted once the new one has its
- * name. FALSE, with the system's error, when the rename fails: then both files
- * are as they were. A directory or a read-only file is not replaced.
+ * rename: MoveFileEx where the system has a working one (fMoveFileEx; never on
+ * Windows 95); otherwise the old file is moved aside beside pszTemp, under a
+ * name no file has, and deleted once the new one has its name. FALSE, with
+ * the system's error, when the rename fails: then both files are as they
+ * were. A directory or a read-only file is not replaced.
  */
 BOOL ReplaceByRename(const char *pszTemp, const char *pszTarget, BOOL fMoveFileEx);
 

@@ -1,6 +1,7 @@
 /*
  * One instruction of each kind that an 80386 with its 80387 cannot run, for
- * the test that check_image.sh finds them all. Never run.
+ * the test that check_image.py refuses them all, each with its address. The
+ * last three are ones a list of the forbidden kinds had missed. Never run.
  */
     .text
     .globl _probe
@@ -22,4 +23,7 @@ _probe:
     sfence
     lfence                      /* SSE2 */
     mfence
+    pause                       /* Pentium 4 */
+    clac                        /* Broadwell */
+    rdpid %eax                  /* Goldmont Plus */
     ret

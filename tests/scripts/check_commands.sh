@@ -117,6 +117,7 @@ release)   # The release recipe, into a folder whose name has a space.
     cmp -s "$tmp/my release/setup.exe" out/win32/setup.exe || fail "its setup.exe is not the build's"
     cmp -s "$tmp/my release/readme.doc" dist/readme.doc || fail "its readme.doc is not dist/readme.doc"
     out/native/tools/setuppack verify "$tmp/my release/setup.exe" >/dev/null || fail "setuppack verify fails on it"
+    (cd "$tmp/my release" && sha256sum --quiet -c SHA256SUMS) || fail "its SHA256SUMS do not match its files"
     has "$log" "qARNEL.exe.sh3"
     ;;
 with-wine)   # A trivial command, its exit code; another command's prefixes are not taken.

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "dialog_walk.h"
+#include "extract/payload.h"
 #include "install_support.h"
 #include "robot.h"
 #include "test_support.h"
 #include "ui_support.h"
+#include "vector_sink.h"
 
 using namespace testing_support;
 
@@ -25,6 +27,12 @@ using namespace install_support;
 // SETUP_WINDOWS_VERSION=win95 (a second run of these tests in the 32-bit
 // build): the programs the tests start see Windows 95 instead of the
 // prefix's NT 4.0, set for them by name for the length of the run.
+bool Windows95Run()
+{
+    const char *version = getenv("SETUP_WINDOWS_VERSION");
+    return version && std::string(version) == "win95";
+}
+
 class WindowsVersion : public ::testing::Environment {
 public:
     void SetUp() override
@@ -59,9 +67,7 @@ TEST(Platform, ProgramsStartedHereSeeTheWindowsVersionOfThisRun)
     options.waitForInputIdle = false;
     robot::Process recorder(BuildFile("recorder.exe"), options);
     ASSERT_TRUE(recorder.Wait(30000));
-    const char *version = getenv("SETUP_WINDOWS_VERSION");
-    const bool win95 = version && std::string(version) == "win95";
-    EXPECT_EQ(ReadText(logDir / "version.txt"), win95 ? "version=1 4.0\n" : "version=2 4.0\n");
+    EXPECT_EQ(ReadText(logDir / "version.txt"), Windows95Run() ? "version=1 4.0\n" : "version=2 4.0\n");
 }
 
 TEST_F(Install, EachProcessorAndBookChoiceInstallsExactlyThatAndAsksForTheNotes)
@@ -106,7 +112,7 @@ TEST_F(Install, YesToTheClosingQuestionOpensTheReleaseNotesAsTheCommandDoes)
         [&] { return FileExists(logDir / "launches.txt") && ReadText(logDir / "launches.txt").find('\n') != std::string::npos; },
         5000));
     std::string launch = ReadText(logDir / "launches.txt");
-    std::string readme = BuildDir() + "\\readme.doc";
+    std::string readme = ProgramDir() + "\\readme.doc";
     EXPECT_EQ(launch.substr(0, 7), "show=3|") << launch;
     EXPECT_NE(launch.find(" \"" + readme + "\""), std::string::npos) << launch;
     EXPECT_TRUE(app_.Running());
@@ -173,6 +179,136 @@ TEST_F(Install, SecondInstallReplacesTheFilesAndWarnsThatQarnelIsThere)
     EXPECT_EQ(steps[1].caption, "Setup Completed");
     EXPECT_EQ(ReadText(desktopDir_ + "\\register.txt"), form) << "the form is replaced, never grown";
     ExpectInstalled("MIPS", {true, true, true});
+}
+
+// ---- Windows 95's answers to the file calls (support/win95_files.cpp) ----
+
+// The ways Windows 95 may answer what replacing a file calls: MoveFileExA
+// not there, or there and failing with 120; a rename onto a name that exists
+// refused with 5 or with 183. Each run has every answer, and the two runs
+// together every pair.
+std::vector<std::string> Win95Answers()
+{
+    if (Windows95Run())
+        return {"MoveFileExA=missing MoveFileA=183", "MoveFileExA=120 MoveFileA=5"};
+    return {"MoveFileExA=missing MoveFileA=5", "MoveFileExA=120 MoveFileA=183"};
+}
+
+// The built program with a payload whose every file differs (edition 1).
+void WriteSecondSetup(const std::string &dir)
+{
+    Bytes setup = ReadBytes(BuildFile("setup.exe"));
+    setup.resize(SETUP_PAYLOAD_OFFSET);
+    VectorSink sink(&setup);
+    const std::vector<DistRecord> manifest = DistManifest();
+    for (size_t i = 0; i < manifest.size(); ++i) {
+        Bytes data = PayloadFile(manifest[i], 1);
+        WritePayloadRecord(&sink, manifest[i].name.c_str(), manifest[i].dir.c_str(), data.data(),
+                           uint32_t(data.size()), i + 1 < manifest.size() ? 1 : 0);
+    }
+    WritePayloadTrailer(&sink, SETUP_PAYLOAD_OFFSET);
+    WriteBytes(dir + "\\setup.exe", setup.data(), setup.size());
+    CopyFileA(BuildFile("readme.doc").c_str(), (dir + "\\readme.doc").c_str(), FALSE);
+}
+
+class Win95Files : public Install {
+protected:
+    // An Install that stops at record k's target step with that error: the
+    // records before it hold the running setup's files (edition 0), record k
+    // and those after it what they held, edition 1; no temporary file stays.
+    void ExpectStopAt(size_t k, DWORD error)
+    {
+        ASSERT_TRUE(RunDialogs({true, true, true}));
+        std::vector<Step> steps = Answer(false);
+        ASSERT_EQ(steps.size(), 1u);
+        EXPECT_EQ(steps[0].caption, "Setup Error");
+        EXPECT_EQ(steps[0].text, "Failed step " + std::to_string(6 + 2 * k) + ", Error code is " +
+                                     std::to_string(error) + "\n");
+        for (size_t i = 0; i < manifest_.size(); ++i)
+            EXPECT_EQ(ReadBytes(Target(manifest_[i])), PayloadFile(manifest_[i], i < k ? 0 : 1)) << i;
+        ExpectNoTemporaryFile();
+    }
+    void ExpectNoTemporaryFile()
+    {
+        for (const std::string &path : Tree(desktopDir_))
+            EXPECT_EQ(path.find("~sp"), std::string::npos) << "temporary file left: " << path;
+    }
+    size_t Record(const std::string &name) const
+    {
+        for (size_t i = 0; i < manifest_.size(); ++i)
+            if (manifest_[i].name == name)
+                return i;
+        ADD_FAILURE() << name << " is not in the manifest";
+        return 0;
+    }
+
+    const std::vector<DistRecord> manifest_ = DistManifest();
+};
+
+// For each way of answering: an install into a new directory; a second one
+// from a setup whose every file differs, with other books and another
+// person; then with the first setup again a read-only file in the way, the
+// new file held open when it is to take its name, and a whole install.
+TEST_F(Win95Files, EachWayOfAnsweringReplacesEveryFileOrKeepsTheOldOne)
+{
+    if (sizeof(void *) == 8)
+        GTEST_SKIP() << "Windows 95 runs the 32-bit program";
+    TempDir second;
+    WriteSecondSetup(second.path());
+    dialog_walk::Answers bea;
+    bea.fields = {{IDC_NAME, "Bea Ray"}, {IDC_COMPANY, "Ray & Co"}, {IDC_FAX, "555-0199"}};
+    const size_t readOnly = Record("LOGO.2BP"), held = Record("film05.htm");
+    ASSERT_LT(readOnly, held);
+    for (const std::string &answers : Win95Answers()) {
+        SCOPED_TRACE(answers);
+        win95Files_ = answers;
+        RemoveTree(services_ / "HPC Applications");
+        RemoveTree(device_ / "store");
+        DeleteFileA((device_ / "device.log").c_str());
+        DeleteFileA(Win95Log().c_str());
+        Device("SH3", 4000000);
+
+        Start();
+        ASSERT_TRUE(RunDialogs({false, false, false}));
+        std::vector<Step> steps = Answer(false);
+        ASSERT_EQ(steps.size(), 1u);
+        EXPECT_EQ(steps[0].caption, "Setup Completed") << steps[0].text;
+        ExpectInstalled("SH3", {false, false, false});
+
+        Start(second / "setup.exe");
+        ASSERT_TRUE(RunDialogs({true, true, false}, bea));
+        steps = Answer(false);
+        ASSERT_EQ(steps.size(), 2u) << (steps.empty() ? "no message box" : steps[0].text);
+        EXPECT_EQ(steps[0].caption, "Setup Suggestion:");
+        EXPECT_EQ(steps[1].caption, "Setup Completed") << steps[1].text;
+        ExpectInstalled("SH3", {true, true, false}, 1, bea);
+        ExpectNoTemporaryFile();
+        const std::string log = ReadText(Win95Log());
+        EXPECT_NE(log.find(" -> ~sp"), std::string::npos) << "no old file was moved aside";
+        // On Windows 95 its MoveFileEx is not even looked up; elsewhere its
+        // absence or its 120 is what takes the program to the fallback.
+        EXPECT_EQ(log.find("GetProcAddress MoveFileExA") == std::string::npos, Windows95Run()) << log;
+
+        win95Files_ = answers + " hold=" + manifest_[held].name;
+        Start();
+        const std::string locked = Target(manifest_[readOnly]);
+        SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+        ExpectStopAt(readOnly, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+        SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+        ExpectStopAt(held, ERROR_SHARING_VIOLATION);
+        EXPECT_NE(ReadText(Win95Log()).find(manifest_[held].name + " (played: held open)"), std::string::npos);
+
+        ASSERT_TRUE(RunDialogs({true, true, true}));
+        steps = Answer(false);
+        ASSERT_EQ(steps.size(), 2u) << (steps.empty() ? "no message box" : steps[0].text);
+        EXPECT_EQ(steps[1].caption, "Setup Completed") << steps[1].text;
+        ExpectInstalled("SH3", {true, true, true});
+        ExpectNoTemporaryFile();
+        if (HasFailure())
+            return;
+    }
 }
 
 // ---- The device-library check, in a program that starts without them ----
