@@ -11,8 +11,9 @@
 //       CopyFileA, as the program does, then for each file of the manifest
 //       in turn creates DEST\directory\name, allocates a block of the file's
 //       size, reads the file into it from DATA (the manifest's files back to
-//       back, in order), writes it, frees the block and closes the file.
-//       Directories as for copy; the time covers all of it.
+//       back, in order), checks its CRC-32 against the file's (taken from
+//       DATA before the clock starts), writes it, frees the block and closes
+//       the file. Directories as for copy; the time covers all of it.
 //   bench_runner extract SETUP DESKTOPDIR REPORT
 //       starts SETUP (bench_extract.exe with a payload), waits for it to end
 //       and prints its report.
@@ -29,6 +30,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/crc32.h"
 #include "manifest.h"
 
 namespace {
@@ -63,15 +66,15 @@ void CreateTree(const std::string &path)
 }
 
 // The floor's work for one file, step for step as the program extracts a
-// record: target, block, read, write, free, close.
-bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb)
+// record: target, block, read, check, write, free, close.
+bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb, uint32_t crc)
 {
     HANDLE hOut = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE)
         return false;
     void *pv = malloc(cb != 0 ? cb : 1);
     DWORD dwRead = 0, dwWritten = 0;
-    bool ok = pv && ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb &&
+    bool ok = pv && ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == crc &&
               WriteFile(hOut, pv, cb, &dwWritten, NULL) && dwWritten == cb;
     free(pv);
     return CloseHandle(hOut) && ok;
@@ -101,6 +104,7 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
 
     bool isFloor = !data.empty();
     std::vector<DWORD> sizes;
+    std::vector<uint32_t> crcs;
     HANDLE hData = INVALID_HANDLE_VALUE;
     if (isFloor) {
         for (const Entry &e : entries) {
@@ -113,6 +117,18 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
                             NULL);
         if (hData == INVALID_HANDLE_VALUE)
             return Fail("cannot open " + data);
+        // The CRCs the checks compare with, as a setup's checksum block holds them.
+        std::vector<char> buffer(1 << 20);
+        for (DWORD size : sizes) {
+            uint32_t crc = 0;
+            for (DWORD left = size, got = 0; left != 0; left -= got) {
+                if (!ReadFile(hData, buffer.data(), std::min<DWORD>(left, DWORD(buffer.size())), &got, NULL) || !got)
+                    return Fail("cannot read " + data);
+                crc = Crc32Update(crc, buffer.data(), got);
+            }
+            crcs.push_back(crc);
+        }
+        SetFilePointer(hData, 0, NULL, FILE_BEGIN);
     }
 
     double t0 = Now();
@@ -129,7 +145,7 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
         const Entry &e = entries[i];
         if (made.insert(e.dir).second)
             CreateTree(e.dir);
-        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i])
+        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i], crcs[i])
                           : CopyFileA(e.source.c_str(), e.target.c_str(), FALSE) != 0;
         if (!ok)
             return Fail((isFloor ? "allocate, read, write " : "CopyFileA ") + e.source + " -> " + e.target);

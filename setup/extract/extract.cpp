@@ -347,13 +347,31 @@ private:
 }  // namespace
 
 /*
- * Writes one record's data from the setup file (at it) to the record's
- * target: step record.nStep makes the target, nStep + 1 its buffer, nStep + 2
- * copies the data. 0 when the target is complete; else the failed step, with
- * the system's error, and nothing half-written stays behind.
+ * A setup packed with checksums whose record's data is not what was packed
+ * ends the program here, before anything of that record is written; so does
+ * one whose payload ends after another number of records than were packed.
+ * (SETUP_CHECK shows these expressions and lines, as above.)
  */
-static int ExtractRecord(const PayloadRecordInfo &record, SetupFile &file)
+static void EndDamagedRecord(PayloadWalker &walk, const BYTE *pbData, DWORD dwBytes)
 {
+    SETUP_CHECK( walk.MatchesChecksum( pbData, dwBytes ) );
+}
+
+static void EndMiscountedPayload(const PayloadScan &scan)
+{
+    SETUP_CHECK( scan.chain.cPayload == scan.cChecksums );
+}
+
+/*
+ * Writes the data of the record the walk has handed out from the setup file
+ * (at it) to the record's target: step record.nStep makes the target,
+ * nStep + 1 its buffer, nStep + 2 copies the data. 0 when the target is
+ * complete; else the failed step, with the system's error, and nothing
+ * half-written stays behind.
+ */
+static int ExtractRecord(PayloadWalker &walk, SetupFile &file)
+{
+    const PayloadRecordInfo &record = walk.Record();
     if (strcmp(record.szDir, ".") != 0) {
         // A directory that is there already (as most are, after the first
         // file in it) needs no walk along its path.
@@ -375,7 +393,13 @@ static int ExtractRecord(const PayloadRecordInfo &record, SetupFile &file)
         return record.nStep + 1;
     }
     DWORD dwRead = file.Read(pbData, record.cbData);
-    BOOL fWritten = dwRead == record.cbData && out.Write(pbData, record.cbData);
+    // Data that is not as it was packed is never written.
+    BOOL fIntact = dwRead == record.cbData && walk.MatchesChecksum(pbData, dwRead);
+    if (dwRead == record.cbData && !fIntact) {
+        out.Discard();
+        EndDamagedRecord(walk, pbData, dwRead);
+    }
+    BOOL fWritten = fIntact && out.Write(pbData, record.cbData);
     free(pbData);
     if (dwRead != record.cbData) {
         out.Discard();
@@ -412,12 +436,12 @@ BOOL ExtractPayload(HWND hwndOwner)
     if (!file.Open(szSetup))
         return ReportFailure(hwndOwner, step);
 
-    // Steps 3 to 5 find the payload and walk its chain, before anything is
-    // written; then each record in turn (PayloadWalker).
+    // Steps 3 to 5 find the payload, walk its chain and find its checksums,
+    // before anything is written; then each record in turn (PayloadWalker).
     PayloadWalker walk(&file, g_szDesktopDir);
     PayloadResult result;
     while ((result = walk.Next()) == PAYLOAD_RECORD) {
-        int nFailed = ExtractRecord(walk.Record(), file);
+        int nFailed = ExtractRecord(walk, file);
         if (nFailed != 0)
             return ReportFailure(hwndOwner, nFailed);
     }
@@ -425,6 +449,8 @@ BOOL ExtractPayload(HWND hwndOwner)
     if (result == PAYLOAD_DAMAGED) {
         if (scan.shortRead == PAYLOAD_SHORT_CHAIN)
             EndBrokenChain(file, scan.dwOffset);
+        else if (scan.shortRead == PAYLOAD_BAD_RECORD_COUNT)
+            EndMiscountedPayload(scan);
         else
             EndShortRead(scan.shortRead, scan.cbRead, scan.cbWanted);
     }

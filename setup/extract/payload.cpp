@@ -2,7 +2,22 @@
 
 #include <cstring>
 
+#include "extract/crc32.h"
 #include "extract/payload_path.h"
+
+/* Counts are unsigned 32-bit little-endian. */
+static void PutCount(unsigned char *pb, uint32_t dw)
+{
+    pb[0] = uint8_t(dw);
+    pb[1] = uint8_t(dw >> 8);
+    pb[2] = uint8_t(dw >> 16);
+    pb[3] = uint8_t(dw >> 24);
+}
+
+static uint32_t GetCount(const unsigned char *pb)
+{
+    return uint32_t(pb[0]) | uint32_t(pb[1]) << 8 | uint32_t(pb[2]) << 16 | uint32_t(pb[3]) << 24;
+}
 
 bool MemorySource::SeekTo(uint32_t dwOffset)
 {
@@ -33,7 +48,7 @@ uint32_t ReadPayloadCount(ByteSource *pSource, uint32_t *pdw)
     unsigned char ab[4];
     uint32_t cbRead = pSource->Read(ab, sizeof ab);
     if (cbRead == sizeof ab)
-        *pdw = uint32_t(ab[0]) | uint32_t(ab[1]) << 8 | uint32_t(ab[2]) << 16 | uint32_t(ab[3]) << 24;
+        *pdw = GetCount(ab);
     return cbRead;
 }
 
@@ -46,7 +61,7 @@ uint32_t ReadPayloadText(ByteSource *pSource, char *psz, uint32_t cb)
 
 bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain *pChain)
 {
-    PayloadChain chain = {0, dwOffset, dwOffset, false};
+    PayloadChain chain = {0, 0, dwOffset, dwOffset, false};
     bool fWhole = false;
     uint32_t cbFile = pSource->Size();
     if (cbFile >= PAYLOAD_CB_TAIL) {
@@ -74,6 +89,7 @@ bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain
             ++qwPos;
             ++chain.cRecords;
             if (!chain.fEnded) {
+                chain.cPayload = chain.cRecords;
                 chain.dwEnd = uint32_t(qwPos);
                 chain.fEnded = cMore != 1;
             }
@@ -86,7 +102,8 @@ bool PayloadChainInsideFile(ByteSource *pSource, uint32_t dwOffset, PayloadChain
 
 static bool WriteCount(ByteSink *pSink, uint32_t dw)
 {
-    const unsigned char ab[4] = {uint8_t(dw), uint8_t(dw >> 8), uint8_t(dw >> 16), uint8_t(dw >> 24)};
+    unsigned char ab[4];
+    PutCount(ab, dw);
     return pSink->Write(ab, sizeof ab);
 }
 
@@ -109,6 +126,25 @@ bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir
 }
 
 bool WritePayloadTrailer(ByteSink *pSink, uint32_t dwOffset) { return WriteCount(pSink, dwOffset); }
+
+bool WritePayloadChecksums(ByteSink *pSink, const uint32_t *rgdwCrc, uint32_t cRecords)
+{
+    uint32_t dwBlockCrc = 0;
+    unsigned char ab[4];
+    for (uint32_t i = 0; i < cRecords; ++i) {
+        PutCount(ab, rgdwCrc[i]);
+        dwBlockCrc = Crc32Update(dwBlockCrc, ab, sizeof ab);
+        if (!pSink->Write(ab, sizeof ab))
+            return false;
+    }
+    unsigned char abFooter[PAYLOAD_CB_CHECKSUM_FOOTER];
+    memcpy(abFooter, PAYLOAD_CHECKSUM_MARK, 4);
+    PutCount(abFooter + 4, PAYLOAD_CHECKSUM_VERSION);
+    PutCount(abFooter + 8, cRecords);
+    dwBlockCrc = Crc32Update(dwBlockCrc, abFooter, 12);
+    PutCount(abFooter + 12, dwBlockCrc);
+    return pSink->Write(abFooter, sizeof abFooter);
+}
 
 PayloadWalker::PayloadWalker(ByteSource *pSource, const char *pszRoot) : m_pSource(pSource), m_pszRoot(pszRoot)
 {
@@ -188,8 +224,110 @@ PayloadResult PayloadWalker::Begin()
     // file: a damaged download must not spoil an earlier installation.
     if (!PayloadChainInsideFile(m_pSource, m_scan.dwOffset, &m_scan.chain))
         return Short(PAYLOAD_SHORT_CHAIN, 0, 0);
+    // A payload packed with checksums has all its records, before any is
+    // handed out: a damaged cMore must not pass for its end.
+    FindChecksums();
+    if (m_scan.fChecksums && m_scan.chain.cPayload != m_scan.cChecksums)
+        return Short(PAYLOAD_BAD_RECORD_COUNT, 0, 0);
+    if (!m_pSource->SeekTo(m_scan.dwOffset))
+        return End(PAYLOAD_BAD_OFFSET);
     m_info.dwOffset = m_scan.dwOffset;
     return PAYLOAD_RECORD;
+}
+
+/* The checksum block before record 0, if there is a whole one: its footer's
+   mark, version and count, and its own CRC. Anything else is no block. */
+void PayloadWalker::FindChecksums()
+{
+    const uint32_t dwOffset = m_scan.dwOffset;
+    unsigned char abFooter[PAYLOAD_CB_CHECKSUM_FOOTER];
+    if (dwOffset < sizeof abFooter || !m_pSource->SeekTo(dwOffset - uint32_t(sizeof abFooter))
+        || m_pSource->Read(abFooter, sizeof abFooter) != sizeof abFooter
+        || memcmp(abFooter, PAYLOAD_CHECKSUM_MARK, 4) != 0 || GetCount(abFooter + 4) != PAYLOAD_CHECKSUM_VERSION)
+        return;
+    const uint32_t cRecords = GetCount(abFooter + 8);
+    const uint64_t cbBlock = PAYLOAD_CB_CHECKSUMS(cRecords);
+    if (cbBlock > dwOffset)
+        return;
+    const uint32_t dwBlock = dwOffset - uint32_t(cbBlock);
+    if (!m_pSource->SeekTo(dwBlock))
+        return;
+    // The CRCs through the window's buffer, then the footer but its CRC.
+    uint32_t dwCrc = 0;
+    for (uint32_t cbLeft = 4 * cRecords; cbLeft != 0;) {
+        uint32_t cb = cbLeft < sizeof m_rgdwChecksum ? cbLeft : uint32_t(sizeof m_rgdwChecksum);
+        if (m_pSource->Read(m_rgdwChecksum, cb) != cb)
+            return;
+        dwCrc = Crc32Update(dwCrc, m_rgdwChecksum, cb);
+        cbLeft -= cb;
+    }
+    dwCrc = Crc32Update(dwCrc, abFooter, sizeof abFooter - 4);
+    if (dwCrc != GetCount(abFooter + 12))
+        return;
+    m_scan.fChecksums = true;
+    m_scan.cChecksums = cRecords;
+    m_scan.dwChecksums = dwBlock;
+}
+
+/* Record iRecord's CRC from the block, through the window. */
+bool PayloadWalker::StoredChecksum(uint32_t iRecord, uint32_t *pdwCrc)
+{
+    if (iRecord >= m_scan.cChecksums)
+        return false;
+    if (iRecord < m_iCached || iRecord - m_iCached >= m_cCached) {
+        const uint32_t cMax = sizeof m_rgdwChecksum / sizeof m_rgdwChecksum[0];
+        uint32_t c = m_scan.cChecksums - iRecord < cMax ? m_scan.cChecksums - iRecord : cMax;
+        m_cCached = 0;
+        if (!m_pSource->SeekTo(m_scan.dwChecksums + 4 * iRecord)
+            || m_pSource->Read(m_rgdwChecksum, 4 * c) != 4 * c)
+            return false;
+        for (uint32_t i = 0; i < c; ++i)
+            m_rgdwChecksum[i] = GetCount(reinterpret_cast<unsigned char *>(&m_rgdwChecksum[i]));
+        m_iCached = iRecord;
+        m_cCached = c;
+    }
+    *pdwCrc = m_rgdwChecksum[iRecord - m_iCached];
+    return true;
+}
+
+bool PayloadWalker::MatchesChecksum(const void *pv, uint32_t cb)
+{
+    if (!m_scan.fChecksums)
+        return true;
+    uint32_t dwCrc = 0;
+    if (cb == m_info.cbData && StoredChecksum(m_info.iRecord, &dwCrc) && Crc32Update(0, pv, cb) == dwCrc)
+        return true;
+    Short(PAYLOAD_BAD_CHECKSUM, 0, 0);
+    return false;
+}
+
+bool PayloadWalker::SourceMatchesChecksum()
+{
+    if (!m_scan.fChecksums)
+        return true;
+    uint32_t dwCrc = 0, dwStored = 0;
+    bool fStored = StoredChecksum(m_info.iRecord, &dwStored);
+    unsigned char ab[4096];
+    uint32_t cbRead = 0;
+    if (m_pSource->SeekTo(m_info.dwDataOffset)) {
+        while (cbRead < m_info.cbData) {
+            uint32_t cbLeft = m_info.cbData - cbRead;
+            uint32_t cb = cbLeft < sizeof ab ? cbLeft : uint32_t(sizeof ab);
+            uint32_t cbGot = m_pSource->Read(ab, cb);
+            dwCrc = Crc32Update(dwCrc, ab, cbGot);
+            cbRead += cbGot;
+            if (cbGot != cb)
+                break;
+        }
+    }
+    if (!m_pSource->SeekTo(m_info.dwDataOffset) || cbRead != m_info.cbData) {
+        Short(PAYLOAD_SHORT_DATA, cbRead, m_info.cbData);
+        return false;
+    }
+    if (fStored && dwCrc == dwStored)
+        return true;
+    Short(PAYLOAD_BAD_CHECKSUM, 0, 0);
+    return false;
 }
 
 bool PayloadWalker::ReadCount(uint32_t *pdw)
@@ -259,6 +397,10 @@ PayloadResult ScanPayload(ByteSource *pSource, const char *pszRoot, PayloadScan 
     PayloadWalker walk(pSource, pszRoot);
     PayloadResult result;
     while ((result = walk.Next()) == PAYLOAD_RECORD) {
+        if (!walk.SourceMatchesChecksum()) {
+            result = walk.Scan().result;
+            break;
+        }
         if (pfnRecord != nullptr && !pfnRecord(pvContext, &walk.Record(), pSource)) {
             *pScan = walk.Scan();
             pScan->result = PAYLOAD_COMPLETE;

@@ -14,6 +14,24 @@
  * than 1 ends the payload. So the byte at (file size - 5) is 0 in a file that
  * carries a payload: the reader takes exactly that byte as the mark.
  *
+ * The checksum block. The bytes just before record 0 are the zeros that
+ * fill the program image up to the payload's fixed offset, and nothing else
+ * reads them. The packaging tool puts there, ending where record 0 starts, a
+ * CRC-32 (crc32.h) of each record's data and a footer:
+ *
+ *     dwCrc[0] ... dwCrc[cRecords - 1]    each record's data, in record order
+ *     dwMark                              the bytes "qCRC"
+ *     dwVersion                           1
+ *     cRecords                            records in the payload
+ *     dwBlockCrc                          CRC-32 of the block's bytes before it
+ *
+ * The reader takes the 16 bytes before record 0 for the footer. Only a footer
+ * with this mark and version, a block that fits before record 0 and a block
+ * CRC that matches make a checksum block; anything else is no block, and the
+ * payload is read as it always was. With a block, the payload must end after
+ * exactly cRecords records, and each record's data is checked against its
+ * CRC once it is read, before it is written.
+ *
  * Plain C++ (no <windows.h>): the program reads its own file through
  * ByteSource, and so do the packaging tool and the tests, with one reader.
  */
@@ -33,6 +51,12 @@
 #define PAYLOAD_CB_MAX_SETUP 0xFFFFFFFFu
 /* The smallest record: three counts and cMore. */
 #define PAYLOAD_CB_MIN_RECORD 13
+
+/* The checksum block: its footer, and the whole block for cRecords records. */
+#define PAYLOAD_CHECKSUM_MARK "qCRC"
+#define PAYLOAD_CHECKSUM_VERSION 1
+#define PAYLOAD_CB_CHECKSUM_FOOTER 16
+#define PAYLOAD_CB_CHECKSUMS(cRecords) (PAYLOAD_CB_CHECKSUM_FOOTER + 4 * uint64_t(cRecords))
 
 /* System error codes the program reports for a record it refuses. */
 #define PAYLOAD_ERROR_INVALID_NAME 123          /* ERROR_INVALID_NAME */
@@ -87,6 +111,7 @@ uint32_t ReadPayloadText(ByteSource *pSource, char *psz, uint32_t cb);
 /* The record chain as the pre-walk found it. */
 struct PayloadChain {
     uint32_t cRecords;     /* records that lie wholly inside, up to the trailer */
+    uint32_t cPayload;     /* records up to the one that ends the payload */
     uint32_t dwEnd;        /* just past the record that ends the payload */
     uint32_t dwBadRecord;  /* where the first record that does not fit starts */
     bool fEnded;           /* a record with a cMore other than 1 was found */
@@ -111,6 +136,10 @@ bool WritePayloadRecord(ByteSink *pSink, const char *pszName, const char *pszDir
                         const void *pvData, uint32_t cbData, uint8_t cMore);
 /* Writes the trailer: the offset of record 0, the size of the image. */
 bool WritePayloadTrailer(ByteSink *pSink, uint32_t dwOffset);
+/* Writes the checksum block of cRecords records, the CRC-32 of each one's
+   data in rgdwCrc: PAYLOAD_CB_CHECKSUMS(cRecords) bytes, to end where record
+   0 starts. */
+bool WritePayloadChecksums(ByteSink *pSink, const uint32_t *rgdwCrc, uint32_t cRecords);
 
 /*
  * The steps the program reports ("Failed step %d"): 1 and 2 are its own (its
@@ -145,6 +174,9 @@ enum PayloadShortRead {
     PAYLOAD_SHORT_TEXT,    /* a record's name or directory */
     PAYLOAD_SHORT_DATA,    /* a record's data (read by the walker's user) */
     PAYLOAD_SHORT_MORE,    /* a record's cMore */
+    /* No short reads: the checksum block disagrees with the payload. */
+    PAYLOAD_BAD_CHECKSUM,      /* a record's data is not what was packed */
+    PAYLOAD_BAD_RECORD_COUNT,  /* the payload ends after another number of records */
 };
 
 struct PayloadRecordInfo {
@@ -169,19 +201,26 @@ struct PayloadScan {
     PayloadChain chain;
     PayloadShortRead shortRead;   /* PAYLOAD_DAMAGED: the read that came up short */
     uint32_t cbRead, cbWanted;    /* ... the bytes it got of those it wanted */
+    bool fChecksums;              /* a checksum block lies before record 0 */
+    uint32_t cChecksums;          /* ... the records it counts */
+    uint32_t dwChecksums;         /* ... where it starts */
 };
 
 /*
  * The record walk, the one reader of the payload for the setup program, the
  * packaging tool, the tests and the fuzzer: the mark, the trailer's offset,
- * the chain pre-walk, then each record's head (name, directory, size) with
- * the checks of its name and directory, and of the joined target path below
- * pszRoot when one is given. Its user only writes the files.
+ * the chain pre-walk and the checksum block, then each record's head (name,
+ * directory, size) with the checks of its name and directory, and of the
+ * joined target path below pszRoot when one is given. Its user only writes
+ * the files, each once MatchesChecksum has passed its data.
  *
  *     PayloadWalker walk(&source, pszRoot);
  *     while (walk.Next() == PAYLOAD_RECORD)
- *         ... walk.Record(): the source is at its data, which may be read ...
+ *         ... walk.Record(): the source is at its data, which may be read;
+ *             walk.MatchesChecksum(data) before it is written ...
  *     walk.Scan(): how the walk ended, and the step to report.
+ *
+ * Memory: a few fixed buffers, whatever the payload.
  */
 class PayloadWalker {
 public:
@@ -191,9 +230,22 @@ public:
     PayloadResult Next();
     const PayloadRecordInfo &Record() const { return m_info; }
     const PayloadScan &Scan() const { return m_scan; }
+    /* Whether the cb bytes at pv are the data of the record handed out as it
+       was packed: true without a checksum block, else when their CRC-32 is
+       the record's in the block. When they are not, the walk ends as damaged
+       (PAYLOAD_BAD_CHECKSUM); each call checks again. */
+    bool MatchesChecksum(const void *pv, uint32_t cb);
+    /* The same for the record's data as the source holds it, read through a
+       small buffer; leaves the source at the data. A read that comes up
+       short ends the walk (PAYLOAD_SHORT_DATA). */
+    bool SourceMatchesChecksum();
+    /* The CRC-32 the checksum block holds for record iRecord; false without
+       a block, or when it cannot be read. */
+    bool StoredChecksum(uint32_t iRecord, uint32_t *pdwCrc);
 
 private:
     PayloadResult Begin();
+    void FindChecksums();
     PayloadResult ReadHead();
     bool ReadCount(uint32_t *pdw);
     bool ReadText(char *psz, uint32_t *pcb);
@@ -205,13 +257,19 @@ private:
     bool m_fBegun = false;
     PayloadScan m_scan;
     PayloadRecordInfo m_info;
+    // A window on the block's CRCs: those of records m_iCached on, m_cCached
+    // of them (also the buffer the block is read through when it is found).
+    uint32_t m_rgdwChecksum[64];
+    uint32_t m_iCached = 0, m_cCached = 0;
 };
 
 /* Called for each record with the source at its data, which the callback may
    read; false stops the scan (the result is then PAYLOAD_COMPLETE so far). */
 typedef bool (*PayloadRecordFn)(void *pvContext, const PayloadRecordInfo *pInfo, ByteSource *pSource);
 
-/* The whole walk, each record handed to pfnRecord (which may be null). */
+/* The whole walk, each record handed to pfnRecord (which may be null). With
+   a checksum block, each record's data is read and checked first
+   (SourceMatchesChecksum): a record that fails is not handed over. */
 PayloadResult ScanPayload(ByteSource *pSource, const char *pszRoot, PayloadScan *pScan,
                           PayloadRecordFn pfnRecord, void *pvContext);
 

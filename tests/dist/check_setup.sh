@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built setup.exe against the sample distribution: the packaging
 # tool verifies its payload, its records are the manifest's in order (name,
-# directory, the source file's size), and readme.doc beside it is the
+# directory, the source file's size and, from the checksum block, the CRC-32
+# that Python's zlib computes for the file), and readme.doc beside it is the
 # distribution's.
 #   check_setup.sh TOOL SETUP MANIFEST OFFSET
 set -euo pipefail
@@ -13,7 +14,8 @@ dist=$(dirname "$manifest")
 # The manifest's records as the tool reads them: source, directory, name.
 expected=$("$tool" manifest "$manifest" |
     while IFS=$'\t' read -r source dir name; do
-        printf '%s\t%s\t%s\n' "$name" "$dir" "$(stat -c %s "$dist/$source")"
+        printf '%s\t%s\t%s\t%s\n' "$name" "$dir" "$(stat -c %s "$dist/$source")" \
+            "$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$dist/$source")"
     done)
 actual=$("$tool" list "$setup")
 if [ "$expected" != "$actual" ]; then

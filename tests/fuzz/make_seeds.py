@@ -7,6 +7,7 @@ the edge cases it must accept, the damage and the paths it must refuse, and
 """
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMAGE = b"MZ" + b"I" * 14
@@ -24,10 +25,30 @@ def setup(records, image=IMAGE):
     return image + body + struct.pack("<I", len(image))
 
 
+def checksums(records):
+    """The checksum block for the records: each one's CRC-32, then the mark,
+    version 1, the count, and the CRC-32 of all that."""
+    block = b"".join(struct.pack("<I", zlib.crc32(data)) for _, _, data in records)
+    block += b"qCRC" + struct.pack("<II", 1, len(records))
+    return block + struct.pack("<I", zlib.crc32(block))
+
+
+def checked(records, image=IMAGE):
+    """A setup with its checksum block just before record 0."""
+    return setup(records, image + checksums(records))
+
+
+BOOKS = [("qARNEL.htc", ".", b"<HTML>help</HTML>\r\n"),
+         ("toc.txt", "books\\film", b"Reviews\tfilm01.htm\r\n"),
+         ("index.txt", "books\\tarvelo", b"News\r\nnPR970930a.htm\r\n")]
+
+
 SEEDS = {
-    "intact": setup([("qARNEL.htc", ".", b"<HTML>help</HTML>\r\n"),
-                     ("toc.txt", "books\\film", b"Reviews\tfilm01.htm\r\n"),
-                     ("index.txt", "books\\tarvelo", b"News\r\nnPR970930a.htm\r\n")]),
+    "intact": setup(BOOKS),
+    "checksums": checked(BOOKS),
+    # One data byte changed, and a cMore that ends the payload after record 0.
+    "checksums-data": checked(BOOKS).replace(b"Reviews", b"Reviewz"),
+    "checksums-count": checked(BOOKS).replace(b"help</HTML>\r\n\x01", b"help</HTML>\r\n\x00"),
     "dot-segments": setup([("film01.htm", "books\\.\\film", b"<HTML></HTML>"),
                            ("empty.txt", ".", b"")]),
     "cmore-2": IMAGE + record("a.txt", ".", b"A", 2) + record("b.txt", ".", b"B", 0) + struct.pack("<I", len(IMAGE)),

@@ -5,12 +5,16 @@
 // setup program relies on:
 //   - a record is handed over only when the whole chain lies inside the file,
 //     so nothing is written from a damaged download;
-//   - a damaged file names a read that really came up short, so that the
-//     program's consistency check of that read ends it;
+//   - with a checksum block, a record is handed over only when its data has
+//     the CRC-32 the block holds for it, and a whole payload has as many
+//     records as the block counts;
+//   - a damaged file names a read that really came up short, or what the
+//     checksum block found, so that a consistency check of the program ends it;
 //   - every record's data can be read whole;
 //   - every target path lies below the root, fits its buffer and holds no
 //     "\.\" any more;
-//   - a complete payload written again with the writer reads back the same.
+//   - a complete payload written again with the writer (and its checksum
+//     block, when it had one) reads back the same.
 // The input is also taken as "directory \n name" for the path checks alone.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/crc32.h"
 #include "extract/payload.h"
 #include "vector_sink.h"
 #include "extract/payload_path.h"
@@ -115,26 +120,57 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MemorySource source(data, uint32_t(size));
     PayloadScan scan;
     PayloadResult result = ScanPayload(&source, kRoot, &scan, Take, &records);
-    if (result != PAYLOAD_COMPLETE && result != PAYLOAD_REFUSED && !records.empty())
+    // A record whose data fails its checksum ends the walk after the ones before it.
+    const bool dataDamage = result == PAYLOAD_DAMAGED && scan.shortRead == PAYLOAD_BAD_CHECKSUM;
+    if (result != PAYLOAD_COMPLETE && result != PAYLOAD_REFUSED && !dataDamage && !records.empty())
         Fail("records handed over from a file without a whole chain", std::to_string(records.size()));
-    if (result == PAYLOAD_DAMAGED && scan.shortRead != PAYLOAD_SHORT_CHAIN &&
+    if (dataDamage && records.size() + 1 != scan.cRecords)
+        Fail("records handed over besides those before the damaged one", std::to_string(records.size()));
+    const bool checksumDamage = scan.shortRead == PAYLOAD_BAD_CHECKSUM || scan.shortRead == PAYLOAD_BAD_RECORD_COUNT;
+    if (result == PAYLOAD_DAMAGED && scan.shortRead != PAYLOAD_SHORT_CHAIN && !checksumDamage &&
         (scan.shortRead == PAYLOAD_SHORT_NONE || scan.cbRead >= scan.cbWanted))
         Fail("damage without a short read", std::to_string(scan.shortRead));
+    if (checksumDamage && !scan.fChecksums)
+        Fail("checksum damage without a checksum block", std::to_string(scan.shortRead));
+    // Each record handed over has the CRC the block holds for it, read here
+    // from the input's own bytes.
+    if (scan.fChecksums) {
+        if (records.size() > scan.cChecksums)
+            Fail("more records handed over than the checksum block counts", std::to_string(records.size()));
+        for (size_t i = 0; i < records.size(); ++i) {
+            const uint8_t *entry = data + scan.dwChecksums + 4 * i;
+            uint32_t stored = entry[0] | entry[1] << 8 | entry[2] << 16 | uint32_t(entry[3]) << 24;
+            if (Crc32Update(0, records[i].data.data(), records[i].data.size()) != stored)
+                Fail("record handed over against its checksum", records[i].name);
+        }
+    }
     if (result != PAYLOAD_COMPLETE)
         return 0;
     if (scan.dwEnd > size - PAYLOAD_CB_TRAILER)
         Fail("payload ends inside the trailer", std::to_string(scan.dwEnd));
+    if (scan.fChecksums && records.size() != scan.cChecksums)
+        Fail("whole payload of another count than its checksum block's", std::to_string(records.size()));
 
-    // Written again behind a small image, it reads back the same.
+    // Written again behind a small image (with its checksum block, when it
+    // had one), it reads back the same.
+    const bool checksums = scan.fChecksums;
     std::vector<unsigned char> again(16, 'I');
     VectorSink sink(&again);
+    if (checksums) {
+        std::vector<uint32_t> crcs;
+        for (const Record &r : records)
+            crcs.push_back(Crc32Update(0, r.data.data(), r.data.size()));
+        WritePayloadChecksums(&sink, crcs.data(), uint32_t(crcs.size()));
+    }
+    const uint32_t offset = uint32_t(again.size());
     for (size_t i = 0; i < records.size(); ++i)
         WritePayloadRecord(&sink, records[i].name.c_str(), records[i].dir.c_str(), records[i].data.data(),
                            uint32_t(records[i].data.size()), i + 1 < records.size() ? 1 : 0);
-    WritePayloadTrailer(&sink, 16);
+    WritePayloadTrailer(&sink, offset);
     std::vector<Record> reread;
     MemorySource source2(again.data(), uint32_t(again.size()));
-    if (ScanPayload(&source2, kRoot, &scan, Take, &reread) != PAYLOAD_COMPLETE || reread.size() != records.size())
+    if (ScanPayload(&source2, kRoot, &scan, Take, &reread) != PAYLOAD_COMPLETE || reread.size() != records.size() ||
+        scan.fChecksums != checksums)
         Fail("re-written payload does not read back", std::to_string(records.size()));
     for (size_t i = 0; i < records.size(); ++i) {
         if (reread[i].name != records[i].name || reread[i].dir != records[i].dir || reread[i].data != records[i].data)

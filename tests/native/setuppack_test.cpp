@@ -90,16 +90,21 @@ TEST_F(SetupPack, PackListVerifyRoundTrip)
     ASSERT_EQ(pack.status, 0) << pack.err;
     EXPECT_NE(pack.out.find("4 records"), std::string::npos) << pack.out;
 
+    // No padding: no room for the checksum block.
+    EXPECT_NE(pack.out.find("no checksum block: it needs 32 bytes before the payload, the image leaves 0"),
+              std::string::npos)
+        << pack.out;
     ToolRun list = Tool("list " + P("setup.exe"));
     ASSERT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(list.out,
-              "qARNEL.exe.sh3\t.\t5002\n"
-              "film01.htm\tbooks\\film\t18\n"
-              "index.txt\tbooks\\.\\film\t0\n"
-              "Beta Notes.html\tbooks\\Custom\t20\n");
+              "qARNEL.exe.sh3\t.\t5002\t-\n"
+              "film01.htm\tbooks\\film\t18\t-\n"
+              "index.txt\tbooks\\.\\film\t0\t-\n"
+              "Beta Notes.html\tbooks\\Custom\t20\t-\n");
     ToolRun verify = Tool("verify " + P("setup.exe"));
     EXPECT_EQ(verify.status, 0) << verify.err;
-    EXPECT_NE(verify.out.find("ok: 4 records, 5040 bytes of data, payload at offset 3004"), std::string::npos)
+    EXPECT_NE(verify.out.find("ok: 4 records, 5040 bytes of data, payload at offset 3004, no checksum block"),
+              std::string::npos)
         << verify.out;
 
     // Byte for byte: the image, then exactly what the writer makes.
@@ -110,14 +115,16 @@ TEST_F(SetupPack, PackListVerifyRoundTrip)
     EXPECT_EQ(setup.substr(setup.size() - 5), std::string(reinterpret_cast<const char *>(trailer), 5));
     EXPECT_FALSE(fs::exists(dir_ / "setup.exe.tmp"));
 
-    // Padded: the image is filled with zero bytes and the payload moves up.
+    // Padded: the image is filled with zero bytes, the last of them taken by
+    // the checksum block, and the payload moves up.
     ASSERT_EQ(Tool("pack --image " + P("image.exe") + " --manifest " + P("dist/manifest.txt") + " --out " +
                    P("padded.exe") + " --pad-to 4096")
                   .status,
               0);
     std::string padded = Slurp(dir_ / "padded.exe");
     EXPECT_EQ(padded.substr(0, image_.size()), image_);
-    EXPECT_EQ(padded.substr(image_.size(), 4096 - image_.size()), std::string(4096 - image_.size(), '\0'));
+    EXPECT_EQ(padded.substr(image_.size(), 4096 - 32 - image_.size()), std::string(4096 - 32 - image_.size(), '\0'));
+    EXPECT_EQ(padded.substr(4096 - 16, 4), "qCRC");
     EXPECT_EQ(padded.substr(4096), setup.substr(image_.size()).replace(setup.size() - image_.size() - 4, 4,
                                                                         std::string("\0\x10\0\0", 4)));
     // An image already larger than that is not cut.
@@ -169,6 +176,72 @@ TEST_F(SetupPack, VerifyAndListRejectDamagedAndPayloadlessFiles)
     EXPECT_EQ(Tool("verify " + P("missing.exe")).status, 1);
 }
 
+TEST_F(SetupPack, ChecksumBlockGoesWhereThereIsRoomAndVerifyAndListCheckEveryRecordAgainstIt)
+{
+    WriteSources(dir_ / "dist");
+    Spit(dir_ / "dist/manifest.txt", kManifest);
+    auto pack = [&](uint64_t padTo) {
+        return Tool("pack --image " + P("image.exe") + " --manifest " + P("dist/manifest.txt") + " --out " +
+                    P("setup.exe") + " --pad-to " + std::to_string(padTo));
+    };
+    // Four records: a block of 4 + 4 * 4 + 12 bytes, one short of room.
+    ToolRun tight = pack(image_.size() + 31);
+    ASSERT_EQ(tight.status, 0) << tight.err;
+    EXPECT_NE(tight.out.find("no checksum block: it needs 32 bytes before the payload, the image leaves 31"),
+              std::string::npos)
+        << tight.out;
+    EXPECT_EQ(Slurp(dir_ / "setup.exe").substr(image_.size(), 31), std::string(31, '\0'));
+
+    ToolRun fits = pack(image_.size() + 32);
+    ASSERT_EQ(fits.status, 0) << fits.err;
+    EXPECT_NE(fits.out.find("checksum block of 32 bytes before the payload"), std::string::npos) << fits.out;
+    const std::string good = Slurp(dir_ / "setup.exe");
+    const uint32_t offset = uint32_t(image_.size() + 32);
+    ToolRun verify = Tool("verify " + P("setup.exe"));
+    EXPECT_EQ(verify.status, 0) << verify.err;
+    EXPECT_NE(verify.out.find("ok: 4 records, 5040 bytes of data, payload at offset 3036, each matches its checksum"),
+              std::string::npos)
+        << verify.out;
+    // The CRC-32 of each file, as zlib.crc32 gives it.
+    ToolRun list = Tool("list " + P("setup.exe"));
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "qARNEL.exe.sh3\t.\t5002\tcaea6cbe\n"
+              "film01.htm\tbooks\\film\t18\t6232e5d0\n"
+              "index.txt\tbooks\\.\\film\t0\t00000000\n"
+              "Beta Notes.html\tbooks\\Custom\t20\t6d757034\n");
+
+    // A changed byte of record 1's data: verify names it, list stops before it.
+    std::string damaged = good;
+    damaged[good.find("<HTML>one") + 3] ^= 0x01;
+    Spit(dir_ / "bad.exe", damaged);
+    ToolRun bad = Tool("verify " + P("bad.exe"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("the data of record 1 (film01.htm in books\\film) does not match its checksum"),
+              std::string::npos)
+        << bad.err;
+    ToolRun badList = Tool("list " + P("bad.exe"));
+    EXPECT_EQ(badList.status, 1);
+    EXPECT_EQ(badList.out, "qARNEL.exe.sh3\t.\t5002\tcaea6cbe\n");
+
+    // Record 0 ending the payload: the block counts four.
+    std::string early = good;
+    early[offset + 4 + 14 + 4 + 1 + 4 + 5002] = 0;
+    Spit(dir_ / "bad.exe", early);
+    bad = Tool("verify " + P("bad.exe"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("the payload ends after 1 records, but its checksum block counts 4"), std::string::npos)
+        << bad.err;
+
+    // A damaged block is no block: the setup verifies as one without.
+    std::string noBlock = good;
+    noBlock[offset - 20] ^= 0x01;
+    Spit(dir_ / "bad.exe", noBlock);
+    verify = Tool("verify " + P("bad.exe"));
+    EXPECT_EQ(verify.status, 0) << verify.err;
+    EXPECT_NE(verify.out.find("no checksum block"), std::string::npos) << verify.out;
+}
+
 TEST_F(SetupPack, SetupsUpTo4GBAreReadAndLargerOnesRefused)
 {
     // Sparse files: the image, zeros up to the payload, the payload.
@@ -193,7 +266,7 @@ TEST_F(SetupPack, SetupsUpTo4GBAreReadAndLargerOnesRefused)
         EXPECT_NE(verify.out.find("ok: 2 records, 6 bytes of data, payload at offset " + std::to_string(at)),
                   std::string::npos)
             << verify.out;
-        EXPECT_EQ(Tool("list " + P("big.exe")).out, "high.txt\tbooks\t6\nlast.txt\t.\t0\n");
+        EXPECT_EQ(Tool("list " + P("big.exe")).out, "high.txt\tbooks\t6\t-\nlast.txt\t.\t0\t-\n");
         fs::remove(dir_ / "big.exe");
     }
 

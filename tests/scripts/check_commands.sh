@@ -145,7 +145,7 @@ robustness)   # The short forms of every part.
 bench)   # One round of each measurement on a small distribution.
     run "$log" scripts/bench --runs 1 --startup-runs 1 --small 40 --big 1
     [ "$rc" -eq 0 ] || fail "exit code $rc"
-    for row in "Program size, 32-bit" "packaging" "start-up" "extraction"; do
+    for row in "Program size, 32-bit" "packaging" "start-up" "extraction" "checksum check"; do
         grep -qiF -- "$row" "$log" || fail "the table has no $row row"
     done
     ;;

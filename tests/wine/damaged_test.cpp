@@ -1,9 +1,11 @@
-// Damaged copies of the sample setup: setup.exe's own payload, byte for byte
-// at its own offset, behind the extraction driver (built like setup.exe and
-// padded to the same image size), cut short at every record boundary and at
-// other offsets, and with single bytes of every length field inverted. Each
-// run must end in the step report or the consistency report, never in a
-// crash, a hang, a success or a write outside the desktop directory.
+// Damaged copies of the sample setup: setup.exe's own payload and checksum
+// block, byte for byte at their own offsets, behind the extraction driver
+// (built like setup.exe and padded to the same image size), cut short at
+// every record boundary and at other offsets, with single bytes of every
+// length field inverted, and with single bytes of the records' data changed.
+// Each run must end in the step report or the consistency report, never in a
+// crash, a hang, a success or a write outside the desktop directory; a
+// changed data byte leaves the records before it written and its own not.
 //
 // The short form (the test command) runs a spread of the cases; with
 // SETUP_ROBUSTNESS=long in the environment it runs all of them and prints the
@@ -41,6 +43,8 @@ struct Case {
 // Where the fields of each record of the sample lie.
 struct Layout {
     uint32_t image = 0;                   // offset of record 0
+    uint32_t block = 0;                   // offset of the checksum block
+    std::vector<uint32_t> data, size;     // each record's data and its size
     std::vector<uint32_t> records;        // start of each record
     std::vector<uint32_t> lengthFields;   // cbName, cbDir, cbData of each record
     std::vector<uint32_t> fieldEnds;      // the other boundaries inside the records
@@ -58,6 +62,8 @@ Layout LayoutOf(const Bytes &setup)
             uint32_t cbName = uint32_t(strlen(info->szName)), cbDir = uint32_t(strlen(info->szDir));
             uint32_t at = info->dwOffset;
             l->records.push_back(at);
+            l->data.push_back(info->dwDataOffset);
+            l->size.push_back(info->cbData);
             l->lengthFields.insert(l->lengthFields.end(), {at, at + 4 + cbName, at + 8 + cbName + cbDir});
             l->fieldEnds.insert(l->fieldEnds.end(), {at + 4, at + 4 + cbName + 4, at + 8 + cbName + cbDir + 4,
                                                      info->dwDataOffset + info->cbData});
@@ -65,8 +71,23 @@ Layout LayoutOf(const Bytes &setup)
         },
         &layout);
     EXPECT_EQ(scan.result, PAYLOAD_COMPLETE);
+    EXPECT_TRUE(scan.fChecksums);
     layout.image = scan.dwOffset;
+    layout.block = scan.dwChecksums;
     return layout;
+}
+
+// setup.exe's checksum block, payload and trailer behind the driver, at the
+// same offsets.
+Bytes Sample(Layout *layout)
+{
+    Bytes setup = ReadBytes(BuildFile("setup.exe"));
+    *layout = LayoutOf(setup);
+    Bytes sample = ReadBytes(BuildFile("extract_driver.exe"));
+    EXPECT_LE(sample.size(), layout->block) << "the driver no longer fits in front of the payload";
+    sample.resize(layout->block, 0);
+    sample.insert(sample.end(), setup.begin() + layout->block, setup.end());
+    return sample;
 }
 
 // The cases, in a fixed order; every `stride`-th is kept.
@@ -168,14 +189,9 @@ TEST(DamagedSetup, EveryCutAndInvertedLengthEndsInAReportAndWritesNothingOutside
     WriteText(tmp / "around\\A\\sibling.txt", "sibling");
     WriteText(tmp / "readme.doc", "{\\rtf1 notes}");
 
-    // setup.exe's payload and trailer behind the driver, at the same offset.
-    Bytes setup = ReadBytes(BuildFile("setup.exe"));
-    Layout layout = LayoutOf(setup);
+    Layout layout;
+    Bytes sample = Sample(&layout);
     ASSERT_EQ(layout.records.size(), 36u);
-    Bytes sample = ReadBytes(BuildFile("extract_driver.exe"));
-    ASSERT_LE(sample.size(), layout.image) << "the driver no longer fits in front of the payload";
-    sample.resize(layout.image, 0);
-    sample.insert(sample.end(), setup.begin() + layout.image, setup.end());
 
     std::vector<Case> cases = MakeCases(sample, layout, LongForm() ? 1 : 23);
     const std::string exe = tmp / "setup.exe";
@@ -239,6 +255,79 @@ TEST(DamagedSetup, EveryCutAndInvertedLengthEndsInAReportAndWritesNothingOutside
            cases.size(), reports, consistency, failures, mismatches);
     for (const auto &kv : outcomes)
         printf("  %-40s %d\n", kv.first.c_str(), kv.second);
+}
+
+TEST(DamagedSetup, EveryChangedDataByteEndsInTheReportBeforeItsRecordIsWritten)
+{
+    TempDir tmp;
+    const std::string desk = tmp / "desk";
+    WriteText(tmp / "readme.doc", "{\\rtf1 notes}");
+    Layout layout;
+    const Bytes sample = Sample(&layout);
+    const std::vector<DistRecord> manifest = DistManifest();
+    ASSERT_EQ(layout.data.size(), manifest.size());
+
+    // The first and last byte of every record's data and a spread over them
+    // (fixed seed); the short form takes the first and last record's, and
+    // one in between over an earlier installation of it.
+    struct Flip {
+        uint32_t record, at;
+    };
+    std::vector<Flip> flips;
+    const uint32_t last = uint32_t(layout.data.size() - 1);
+    if (LongForm()) {
+        for (uint32_t k = 0; k <= last; ++k)
+            if (layout.size[k] != 0)
+                flips.insert(flips.end(), {{k, 0}, {k, layout.size[k] - 1}});
+        uint32_t seed = 4711;
+        for (int i = 0; i < 100; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            uint32_t k = (seed >> 8) % (last + 1);
+            if (layout.size[k] != 0)
+                flips.push_back({k, (seed >> 4) % layout.size[k]});
+        }
+    } else {
+        flips = {{0, 0}, {0, layout.size[0] / 2}, {20, layout.size[20] - 1}, {last, layout.size[last] - 1}};
+    }
+
+    auto target = [&](uint32_t k) {
+        return desk + (manifest[k].dir == "." ? "" : "\\" + manifest[k].dir) + "\\" + manifest[k].name;
+    };
+    const std::string exe = tmp / "setup.exe";
+    int reports = 0;
+    for (const Flip &flip : flips) {
+        SCOPED_TRACE("record " + std::to_string(flip.record) + ", data byte " + std::to_string(flip.at));
+        RemoveTree(desk);
+        const bool earlier = flip.record == 20;
+        if (earlier) {
+            CreateDirectoryA(desk.c_str(), NULL);
+            CreateDirectoryA((desk + "\\books").c_str(), NULL);
+            CreateDirectoryA((desk + "\\books\\film").c_str(), NULL);
+            WriteText(target(20), "earlier installation");
+        }
+        Bytes damaged = sample;
+        damaged[layout.data[flip.record] + flip.at] ^= 0x5A;
+        WriteBytes(exe, damaged.data(), damaged.size());
+        Outcome out = RunExtraction(exe, tmp.path(), desk);
+
+        EXPECT_EQ(out.exitCode, 3u);
+        EXPECT_NE(out.box.text.find("Expression: walk.MatchesChecksum( pbData, dwBytes )"), std::string::npos)
+            << out.box.text;
+        EXPECT_NE(out.box.text.find("File: ..\\setup"), std::string::npos) << out.box.text;
+        reports += out.exitCode == 3;
+        for (uint32_t k = 0; k < flip.record; ++k)
+            EXPECT_EQ(ReadBytes(target(k)), ReadBytes(SourceFile("dist/" + manifest[k].source))) << target(k);
+        if (earlier)
+            EXPECT_EQ(ReadText(target(20)), "earlier installation");
+        else
+            EXPECT_FALSE(FileExists(target(flip.record))) << target(flip.record);
+        for (uint32_t k = flip.record + 1; k <= last; ++k)
+            EXPECT_FALSE(FileExists(target(k))) << target(k);
+        for (const std::string &path : Tree(desk))
+            EXPECT_EQ(path.find("~sp"), std::string::npos) << path;
+        EXPECT_FALSE(FileExists(desk + "\\register.txt"));
+    }
+    printf("changed data bytes: %zu cases, %d consistency reports\n", flips.size(), reports);
 }
 
 }  // namespace

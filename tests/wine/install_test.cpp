@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialog_walk.h"
+#include "extract/crc32.h"
 #include "extract/payload.h"
 #include "install_support.h"
 #include "robot.h"
@@ -197,15 +198,22 @@ std::vector<std::string> Win95Answers()
 // The built program with a payload whose every file differs (edition 1).
 void WriteSecondSetup(const std::string &dir)
 {
-    Bytes setup = ReadBytes(BuildFile("setup.exe"));
-    setup.resize(SETUP_PAYLOAD_OFFSET);
-    VectorSink sink(&setup);
+    // The program image, then the checksum block of the new files where
+    // setup.exe has its own, ending at the payload.
     const std::vector<DistRecord> manifest = DistManifest();
-    for (size_t i = 0; i < manifest.size(); ++i) {
-        Bytes data = PayloadFile(manifest[i], 1);
-        WritePayloadRecord(&sink, manifest[i].name.c_str(), manifest[i].dir.c_str(), data.data(),
-                           uint32_t(data.size()), i + 1 < manifest.size() ? 1 : 0);
+    std::vector<Bytes> files;
+    std::vector<uint32_t> crcs;
+    for (const DistRecord &r : manifest) {
+        files.push_back(PayloadFile(r, 1));
+        crcs.push_back(Crc32Update(0, files.back().data(), files.back().size()));
     }
+    Bytes setup = ReadBytes(BuildFile("setup.exe"));
+    setup.resize(size_t(SETUP_PAYLOAD_OFFSET - PAYLOAD_CB_CHECKSUMS(manifest.size())));
+    VectorSink sink(&setup);
+    WritePayloadChecksums(&sink, crcs.data(), uint32_t(crcs.size()));
+    for (size_t i = 0; i < manifest.size(); ++i)
+        WritePayloadRecord(&sink, manifest[i].name.c_str(), manifest[i].dir.c_str(), files[i].data(),
+                           uint32_t(files[i].size()), i + 1 < manifest.size() ? 1 : 0);
     WritePayloadTrailer(&sink, SETUP_PAYLOAD_OFFSET);
     WriteBytes(dir + "\\setup.exe", setup.data(), setup.size());
     CopyFileA(BuildFile("readme.doc").c_str(), (dir + "\\readme.doc").c_str(), FALSE);

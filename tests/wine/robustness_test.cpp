@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,29 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
         std::string target = desktopDir_ + (r.dir == "." ? "" : "\\" + r.dir) + "\\" + r.name;
         EXPECT_EQ(ReadBytes(target), ReadBytes(SourceFile("dist/" + r.source))) << target;
     }
+}
+
+// The first record's data with one byte changed in its middle (its lengths
+// intact): the program once installed that file and reported success. Now
+// the consistency report ends it, and nothing of the payload is written.
+TEST_F(Robustness, ChangedDataOfTheFirstRecordEndsInTheReportBeforeAnythingIsWritten)
+{
+    FreshDevice();
+    TempDir copy;
+    std::vector<unsigned char> setup = ReadBytes(BuildFile("setup.exe"));
+    setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1 + 4 + 35328 / 2] ^= 0x01;
+    WriteBytes(copy / "setup.exe", setup.data(), setup.size());
+    Start(copy / "setup.exe");
+    ASSERT_TRUE(RunDialogs(kAll));
+    robot::MessageBox box;
+    ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
+    EXPECT_NE(box.text.find("Expression: walk.MatchesChecksum( pbData, dwBytes )"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("File: ..\\setup"), std::string::npos) << box.text;
+    robot::Press(box.hwnd, IDOK);
+    EXPECT_EQ(ExitCode(), 3u);
+    // The copy of the setup itself, and no file of the payload.
+    EXPECT_EQ(Tree(desktopDir_), (std::set<std::string>{"setup.exe"}));
+    EXPECT_EQ(Installed(), "") << "nothing goes to the device";
 }
 
 // ---- Soak ----
