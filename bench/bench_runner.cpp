@@ -14,6 +14,10 @@
 //       back, in order), checks its CRC-32 against the file's (taken from
 //       DATA before the clock starts), writes it, frees the block and closes
 //       the file. Directories as for copy; the time covers all of it.
+//   bench_runner floor-reuse MANIFEST DATA SETUP DEST
+//       the floor with one block of the largest file's size, allocated when
+//       the clock starts and used for every file: what the floor spends on
+//       the first touch of each fresh block is the difference.
 //   bench_runner extract SETUP DESKTOPDIR REPORT
 //       starts SETUP (bench_extract.exe with a payload), waits for it to end
 //       and prints its report.
@@ -66,23 +70,26 @@ void CreateTree(const std::string &path)
 }
 
 // The floor's work for one file, step for step as the program extracts a
-// record: target, block, read, check, write, free, close.
-bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb, uint32_t crc)
+// record: target, block, read, check, write, free, close. With a block
+// (floor-reuse) the file goes through it instead of a fresh one.
+bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb, uint32_t crc, void *pvBlock)
 {
     HANDLE hOut = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE)
         return false;
-    void *pv = malloc(cb != 0 ? cb : 1);
+    void *pv = pvBlock ? pvBlock : malloc(cb != 0 ? cb : 1);
     DWORD dwRead = 0, dwWritten = 0;
     bool ok = pv && ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == crc &&
               WriteFile(hOut, pv, cb, &dwWritten, NULL) && dwWritten == cb;
-    free(pv);
+    if (!pvBlock)
+        free(pv);
     return CloseHandle(hOut) && ok;
 }
 
-// bench_runner copy; with DATA and SETUP, bench_runner floor.
+// bench_runner copy; with DATA and SETUP, bench_runner floor (floor-reuse
+// with reuse).
 int Copy(const std::string &manifest, const std::string &dest, const std::string &data = "",
-         const std::string &setup = "")
+         const std::string &setup = "", bool reuse = false)
 {
     std::vector<ManifestRecord> records;
     std::vector<std::string> errors;
@@ -134,6 +141,12 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
     double t0 = Now();
     std::set<std::string> made;
     unsigned long long bytes = 0;
+    void *pvBlock = NULL;
+    if (reuse) {
+        pvBlock = malloc(std::max<size_t>(1, *std::max_element(sizes.begin(), sizes.end())));
+        if (!pvBlock)
+            return Fail("cannot allocate the block");
+    }
     if (isFloor) {
         std::string setupDir = setup.substr(0, setup.find_last_of('\\') + 1);
         CreateTree(dest);
@@ -145,11 +158,12 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
         const Entry &e = entries[i];
         if (made.insert(e.dir).second)
             CreateTree(e.dir);
-        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i], crcs[i])
+        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i], crcs[i], pvBlock)
                           : CopyFileA(e.source.c_str(), e.target.c_str(), FALSE) != 0;
         if (!ok)
             return Fail((isFloor ? "allocate, read, write " : "CopyFileA ") + e.source + " -> " + e.target);
     }
+    free(pvBlock);
     double t1 = Now();
     if (isFloor)
         CloseHandle(hData);
@@ -234,6 +248,14 @@ BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
+// The visible window of CLASS that pid shows, with nothing left to paint.
+bool Painted(DWORD pid, const std::string &cls)
+{
+    Find find = {pid, cls.c_str(), NULL};
+    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&find));
+    return find.found && !GetUpdateRect(find.found, NULL, FALSE);
+}
+
 int Startup(const std::string &exe, const std::string &cls)
 {
     std::string cmd = "\"" + exe + "\"";
@@ -250,20 +272,25 @@ int Startup(const std::string &exe, const std::string &cls)
         return Fail("cannot start " + exe);
     DWORD idle = WaitForInputIdle(pi.hProcess, 20000);
     double t1 = Now();
-    Find find = {pi.dwProcessId, cls.c_str(), NULL};
-    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&find));
-    // Painted: nothing of the window is left to paint.
-    bool painted = find.found && !GetUpdateRect(find.found, NULL, FALSE);
+    // Wine sets a process's idle event whenever its thread looks for a
+    // message and finds none, also inside calls made before the window is
+    // painted: the end is then the first moment the window is up and painted,
+    // looked for every millisecond.
+    bool painted = Painted(pi.dwProcessId, cls);
+    double tIdle = t1;
+    while (!painted && t1 - t0 < 20.0 && WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
+        painted = Painted(pi.dwProcessId, cls);
+        t1 = Now();
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    if (idle != 0)
-        return Fail("WaitForInputIdle " + exe);
-    if (!find.found)
-        return Fail("no visible " + cls + " window when " + exe + " went idle");
+    printf("idle=%lu\nidle_ms=%.3f\n", idle, (tIdle - t0) * 1000.0);
     if (!painted)
-        return Fail("the " + cls + " window of " + exe + " was not painted yet when it went idle");
+        return Fail("no painted " + cls + " window of " + exe + (code == STILL_ACTIVE ? " within 20 s" : " before it ended"));
     printf("ms=%.3f\n", (t1 - t0) * 1000.0);
     return 0;
 }
@@ -275,13 +302,13 @@ int main(int argc, char **argv)
     std::vector<std::string> a(argv + 1, argv + argc);
     if (a.size() == 3 && a[0] == "copy")
         return Copy(a[1], a[2]);
-    if (a.size() == 5 && a[0] == "floor")
-        return Copy(a[1], a[4], a[2], a[3]);
+    if (a.size() == 5 && (a[0] == "floor" || a[0] == "floor-reuse"))
+        return Copy(a[1], a[4], a[2], a[3], a[0] == "floor-reuse");
     if (a.size() == 4 && (a[0] == "extract" || a[0] == "memory"))
         return Extract(a[1], a[2], a[3], a[0] == "memory");
     if (a.size() == 3 && a[0] == "startup")
         return Startup(a[1], a[2]);
-    fputs("usage: bench_runner copy MANIFEST DEST | floor MANIFEST DATA SETUP DEST\n"
+    fputs("usage: bench_runner copy MANIFEST DEST | floor[-reuse] MANIFEST DATA SETUP DEST\n"
           "       | extract SETUP DESKTOPDIR REPORT | memory SETUP DESKTOPDIR REPORT | startup EXE CLASS\n",
           stderr);
     return 2;
