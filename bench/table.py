@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Prints the table of scripts/bench from its results file ("key value" lines,
-one per measurement): medians, spreads, ratios against the yardsticks, targets.
+one per measurement, in the order taken; "order_FIGURE a,b,..." gives the
+order of the sides in each round): medians, spreads, ratios against the
+yardsticks, targets; then every round's times, and each ratio in the rounds
+where the program went first against those where its yardstick did.
 Exit status 0 whether or not a target is missed (the table says so)."""
 import argparse
 import statistics
@@ -19,12 +22,20 @@ def main():
     ap.add_argument("--size-limit", type=int, required=True, help="the payload's offset in setup.exe")
     args = ap.parse_args()
 
-    values = {}
+    raw = {}   # every value of a key as taken, "failed" for a failed start
     with open(args.results) as f:
         for line in f:
             key, _, value = line.strip().partition(" ")
             if value:
-                values.setdefault(key, []).append(float(value))
+                raw.setdefault(key, []).append(value)
+
+    def number(text):
+        try:
+            return float(text)
+        except ValueError:
+            return None
+
+    values = {k: [x for x in map(number, v) if x is not None] for k, v in raw.items()}
 
     def med(key):
         return statistics.median(values[key])
@@ -55,8 +66,11 @@ def main():
         def rate(seconds):
             return "%.0f MB/s" % (nbytes / seconds / MB)
 
-        for side, label in (("copy", "CopyFileA"), ("floor", "floor")):
+        sides = (("copy", "CopyFileA"), ("floor", "floor"), ("floor-reuse", "floor, one block"))
+        for side, label in sides:
             key = "%s_%s" % (side, d)
+            if key not in values:
+                continue
             ys = med(key)
             ratio = ys / ext
             first = side == "copy"
@@ -69,7 +83,7 @@ def main():
                          ("pass" if ratio >= 0.9 else "MISS") if target else ""))
 
     # The checksum check: the same extraction of each payload packed with and
-    # without the checksum block, each after an untimed one of the same setup.
+    # without the checksum block.
     for d in ("small", "large"):
         w, wo = med("sum_with_" + d), med("sum_without_" + d)
         overhead = w / wo - 1
@@ -118,6 +132,58 @@ def main():
     print("-" * len(line))
     for r in rows:
         print("  ".join("%-*s" % (w, c) for w, c in zip(widths, r)).rstrip())
+    early, failed = len(raw.get("startup_idle_early", [])), sum(
+        v == "failed" for k in ("startup_setup", "startup_window") for v in raw.get(k, []))
+    if early or failed:
+        print("Start-ups: %d went idle before their first paint (timed to the paint), %d failed" % (early, failed))
+
+    # Every round, in the order its sides ran. A ratio is a time over the
+    # program's in the same round: the yardstick's for the extraction and the
+    # packaging, as in the table; for the checksum check with the block over
+    # without, for the start-up setup.exe over the minimal window.
+    print()
+    print("Every round (seconds; ms for the start-up), the sides in the order they ran:")
+    figures = [
+        ("Extraction, small files", "order_small", "extract", {
+            "extract": "extract_small", "floor": "floor_small", "copy": "copy_small"}, ("floor", "copy")),
+        ("Extraction, large records", "order_large", "extract", {
+            "extract": "extract_large", "floor": "floor_large", "reuse": "floor-reuse_large",
+            "copy": "copy_large"}, ("floor", "reuse", "copy")),
+        ("Checksum check, small files", "order_sum_small", "without", {
+            "with": "sum_with_small", "without": "sum_without_small"}, ("with",)),
+        ("Checksum check, large records", "order_sum_large", "without", {
+            "with": "sum_with_large", "without": "sum_without_large"}, ("with",)),
+        ("Start-up", "order_startup", "window", {
+            "setup": "startup_setup", "window": "startup_window"}, ("setup",)),
+        ("Packaging", "order_pack", "pack", {"pack": "pack", "cat": "cat"}, ("cat",)),
+    ]
+    for title, order_key, program, keys, yardsticks in figures:
+        orders = [o.split(",") for o in raw.get(order_key, [])]
+        if not orders:
+            continue
+        print(title + ":")
+        taken = {side: 0 for side in keys}
+        by_order = {(y, first): [] for y in yardsticks for first in (True, False)}
+        for i, order in enumerate(orders, 1):
+            times = {}
+            for side in order:
+                times[side] = number(raw[keys[side]][taken[side]])
+                taken[side] += 1
+            cells = ["%s %s" % (side, "failed" if times[side] is None else "%.3g" % times[side])
+                     for side in order]
+            ratios = []
+            for y in yardsticks:
+                if times[y] is not None and times[program] is not None:
+                    ratio = times[y] / times[program]
+                    ratios.append("%s/%s %.2fx" % (y, program, ratio))
+                    by_order[(y, order.index(program) < order.index(y))].append(ratio)
+            print("  %2d  %-48s %s" % (i, "  ".join(cells), "  ".join(ratios)))
+        for y in yardsticks:
+            first, second = by_order[(y, True)], by_order[(y, False)]
+            if first and second:
+                print("      %s/%s: %.2fx with %s first (%d rounds), %.2fx with %s first (%d rounds)" %
+                      (y, program, statistics.median(first), program, len(first),
+                       statistics.median(second), y, len(second)))
     return 0
 
 
