@@ -102,55 +102,27 @@ int64_t ReadAt(int fd, uint64_t offset, void *pv, size_t cb)
 #endif
 }
 
-// A setup read from its file, as the program reads it: seeks and small reads
-// (the counts and texts come through a small window), the data skipped
-// rather than loaded.
-class FileSource : public ByteSource {
+// A setup read from its file as the program reads it, through the window
+// (the counts and texts come through it, the data is skipped rather than
+// loaded).
+class FileSource : public WindowedSource {
 public:
     FileSource(int fd, uint32_t cb) : fd_(fd), cb_(cb) {}
-    bool SeekTo(uint32_t dwOffset) override
-    {
-        pos_ = dwOffset;
-        return true;
-    }
     bool SeekFromEnd(uint32_t cbBack) override { return cbBack <= cb_ && SeekTo(cb_ - cbBack); }
-    uint32_t Read(void *pv, uint32_t cb) override
-    {
-        unsigned char *pb = static_cast<unsigned char *>(pv);
-        uint32_t done = 0;
-        while (done < cb && pos_ < cb_) {
-            if (pos_ < windowAt_ || pos_ >= windowAt_ + windowSize_) {
-                // Large reads go straight to the caller.
-                if (cb - done >= sizeof window_) {
-                    int64_t n = ReadAt(fd_, pos_, pb + done, cb - done);
-                    if (n <= 0)
-                        break;
-                    done += uint32_t(n);
-                    pos_ += uint32_t(n);
-                    continue;
-                }
-                int64_t n = ReadAt(fd_, pos_, window_, sizeof window_);
-                if (n <= 0)
-                    break;
-                windowAt_ = pos_;
-                windowSize_ = uint32_t(n);
-            }
-            uint32_t avail = windowAt_ + windowSize_ - pos_;
-            uint32_t take = cb - done < avail ? cb - done : avail;
-            memcpy(pb + done, window_ + (pos_ - windowAt_), take);
-            done += take;
-            pos_ += take;
-        }
-        return done;
-    }
     uint32_t Size() override { return cb_; }
+
+protected:
+    uint32_t ReadAt(uint32_t dwOffset, void *pv, uint32_t cb) override
+    {
+        if (dwOffset >= cb_)
+            return 0;
+        int64_t n = ::ReadAt(fd_, dwOffset, pv, std::min<uint32_t>(cb, cb_ - dwOffset));
+        return n > 0 ? uint32_t(n) : 0;
+    }
 
 private:
     int fd_;
     uint32_t cb_;
-    uint32_t pos_ = 0;
-    uint32_t windowAt_ = 0, windowSize_ = 0;
-    unsigned char window_[4096];
 };
 
 // Opens a file for reading and tells its size; a message when it cannot, or

@@ -14,9 +14,10 @@ static_assert(PAYLOAD_ERROR_FILENAME_EXCED_RANGE == ERROR_FILENAME_EXCED_RANGE, 
 
 namespace {
 
-/* The running setup's own file. Offsets are unsigned 32-bit: every file
-   the format can describe (under 4 GB) is read whole. */
-class SetupFile : public ByteSource {
+/* The running setup's own file, read through the window. Offsets are
+   unsigned 32-bit: every file the format can describe (under 4 GB) is read
+   whole. */
+class SetupFile : public WindowedSource {
 public:
     ~SetupFile() { Close(); }
     bool Open(const char *pszPath)
@@ -37,15 +38,6 @@ public:
             CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
     }
-    bool SeekTo(uint32_t dwOffset) override
-    {
-        // With the high word, so that offsets of 2 GB and more are not
-        // taken for negative ones.
-        LONG lHigh = 0;
-        SetLastError(NO_ERROR);
-        DWORD dwLow = SetFilePointer(m_hFile, LONG(dwOffset), &lHigh, FILE_BEGIN);
-        return !(dwLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
-    }
     bool SeekFromEnd(uint32_t cbBack) override
     {
         if (!m_fDescribable) {
@@ -58,14 +50,22 @@ public:
         }
         return SeekTo(m_cbFile - cbBack);
     }
-    uint32_t Read(void *pv, uint32_t cb) override
+    uint32_t Size() override { return m_fDescribable ? m_cbFile : 0xFFFFFFFF; }
+
+protected:
+    uint32_t ReadAt(uint32_t dwOffset, void *pv, uint32_t cb) override
     {
+        // With the high word, so that offsets of 2 GB and more are not
+        // taken for negative ones.
+        LONG lHigh = 0;
+        SetLastError(NO_ERROR);
+        DWORD dwLow = SetFilePointer(m_hFile, LONG(dwOffset), &lHigh, FILE_BEGIN);
         DWORD dwBytes = 0;
-        if (!ReadFile(m_hFile, pv, cb, &dwBytes, NULL))
+        if ((dwLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+            || !ReadFile(m_hFile, pv, cb, &dwBytes, NULL))
             return 0;
         return dwBytes;
     }
-    uint32_t Size() override { return m_fDescribable ? m_cbFile : 0xFFFFFFFF; }
 
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
@@ -372,20 +372,20 @@ static void EndMiscountedPayload(const PayloadScan &scan)
 static int ExtractRecord(PayloadWalker &walk, SetupFile &file)
 {
     const PayloadRecordInfo &record = walk.Record();
-    if (strcmp(record.szDir, ".") != 0) {
-        // A directory that is there already (as most are, after the first
-        // file in it) needs no walk along its path.
-        char szDirPath[PAYLOAD_CCH_TEXT];
-        if (FormatText(szDirPath, sizeof szDirPath, "%s\\%s", g_szDesktopDir, record.szDir)) {
-            DWORD dwAttributes = GetFileAttributesA(szDirPath);
-            if (dwAttributes == DWORD(-1) || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                CreateDirectoryTree(szDirPath);
-        }
-    }
     // The name's own length: a name with NUL bytes inside its count ends at
-    // the first of them.
+    // the first of them. The record's directory is made only when the target
+    // cannot be for want of it (as for the first file in it), and the target
+    // is tried once more.
     OutputFile out;
-    if (!out.Create(record.szTarget, strlen(record.szName)))
+    const size_t cchName = strlen(record.szName);
+    BOOL fCreated = out.Create(record.szTarget, cchName);
+    if (!fCreated && GetLastError() == ERROR_PATH_NOT_FOUND && strcmp(record.szDir, ".") != 0) {
+        char szDirPath[PAYLOAD_CCH_TEXT];
+        if (FormatText(szDirPath, sizeof szDirPath, "%s\\%s", g_szDesktopDir, record.szDir))
+            CreateDirectoryTree(szDirPath);
+        fCreated = out.Create(record.szTarget, cchName);
+    }
+    if (!fCreated)
         return record.nStep;
     BYTE *pbData = static_cast<BYTE *>(malloc(record.cbData != 0 ? record.cbData : 1));
     if (pbData == NULL) {

@@ -43,6 +43,35 @@ uint32_t MemorySource::Read(void *pv, uint32_t cb)
     return cbRead;
 }
 
+uint32_t WindowedSource::Read(void *pv, uint32_t cb)
+{
+    unsigned char *pb = static_cast<unsigned char *>(pv);
+    uint32_t cbDone = 0;
+    while (cbDone < cb) {
+        // Outside the window (also before it: the difference wraps around).
+        if (m_dwPos - m_dwWindow > m_cbWindow) {
+            const bool fDirect = cb - cbDone >= sizeof m_rgbWindow;
+            uint32_t cbGot = fDirect ? ReadAt(m_dwPos, pb + cbDone, cb - cbDone)
+                                     : ReadAt(m_dwPos, m_rgbWindow, sizeof m_rgbWindow);
+            if (cbGot == 0)
+                break;
+            if (fDirect) {
+                cbDone += cbGot;
+                m_dwPos += cbGot;
+                continue;
+            }
+            m_dwWindow = m_dwPos;
+            m_cbWindow = cbGot;
+        }
+        uint32_t cbAvail = m_dwWindow + m_cbWindow - m_dwPos;
+        uint32_t cbTake = cb - cbDone < cbAvail ? cb - cbDone : cbAvail;
+        memcpy(pb + cbDone, m_rgbWindow + (m_dwPos - m_dwWindow), cbTake);
+        cbDone += cbTake;
+        m_dwPos += cbTake;
+    }
+    return cbDone;
+}
+
 uint32_t ReadPayloadCount(ByteSource *pSource, uint32_t *pdw)
 {
     unsigned char ab[4];

@@ -87,6 +87,35 @@ protected:
     ~ByteSink() = default;
 };
 
+/*
+ * A file read through a window of 4 KB: a run of small reads close together
+ * (a record's counts and texts, the cMore after its data and the head of the
+ * next record) costs one read of the file, not one each. A read of at least
+ * the window's size goes straight into the caller's buffer, after what of it
+ * the window holds already. Seeking only moves the position.
+ */
+class WindowedSource : public ByteSource {
+public:
+    bool SeekTo(uint32_t dwOffset) override
+    {
+        m_dwPos = dwOffset;
+        return true;
+    }
+    uint32_t Read(void *pv, uint32_t cb) override;
+
+protected:
+    ~WindowedSource() = default;
+    /* Reads up to cb bytes at dwOffset; the count read, 0 at the end or on
+       an error. */
+    virtual uint32_t ReadAt(uint32_t dwOffset, void *pv, uint32_t cb) = 0;
+
+private:
+    uint32_t m_dwPos = 0;
+    uint32_t m_dwWindow = 0;   /* the file offset of the window's first byte */
+    uint32_t m_cbWindow = 0;   /* the bytes it holds */
+    unsigned char m_rgbWindow[4096];
+};
+
 class MemorySource : public ByteSource {
 public:
     MemorySource(const void *pv, uint32_t cb) : m_pb(static_cast<const unsigned char *>(pv)), m_cb(cb) {}

@@ -14,7 +14,9 @@
 //   - every target path lies below the root, fits its buffer and holds no
 //     "\.\" any more;
 //   - a complete payload written again with the writer (and its checksum
-//     block, when it had one) reads back the same.
+//     block, when it had one) reads back the same;
+//   - read through the window, as the program and the tool read a file, the
+//     walk ends the same way with the same records.
 // The input is also taken as "directory \n name" for the path checks alone.
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +29,7 @@
 #include "extract/crc32.h"
 #include "extract/payload.h"
 #include "vector_sink.h"
+#include "windowed_memory.h"
 #include "extract/payload_path.h"
 
 namespace {
@@ -120,6 +123,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MemorySource source(data, uint32_t(size));
     PayloadScan scan;
     PayloadResult result = ScanPayload(&source, kRoot, &scan, Take, &records);
+    std::vector<Record> windowed;
+    WindowedMemory window(data, uint32_t(size));
+    PayloadScan scanWindowed;
+    if (ScanPayload(&window, kRoot, &scanWindowed, Take, &windowed) != result || windowed.size() != records.size() ||
+        scanWindowed.nStep != scan.nStep || scanWindowed.dwError != scan.dwError ||
+        scanWindowed.cRecords != scan.cRecords || scanWindowed.shortRead != scan.shortRead ||
+        scanWindowed.cbRead != scan.cbRead || scanWindowed.cbWanted != scan.cbWanted ||
+        scanWindowed.fChecksums != scan.fChecksums)
+        Fail("the walk through the window ends otherwise", std::to_string(result));
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (windowed[i].name != records[i].name || windowed[i].dir != records[i].dir ||
+            windowed[i].data != records[i].data)
+            Fail("a record read through the window differs", records[i].name);
+    }
     // A record whose data fails its checksum ends the walk after the ones before it.
     const bool dataDamage = result == PAYLOAD_DAMAGED && scan.shortRead == PAYLOAD_BAD_CHECKSUM;
     if (result != PAYLOAD_COMPLETE && result != PAYLOAD_REFUSED && !dataDamage && !records.empty())

@@ -9,7 +9,10 @@
 
 #include "extract/payload.h"
 #include "vector_sink.h"
+#include "windowed_memory.h"
 #include "extract/payload_path.h"
+
+#include <random>
 
 namespace {
 
@@ -270,6 +273,42 @@ TEST(PayloadFormat, RefusedRecordsAreReportedAtTheirTargetStepAfterTheRecordsBef
     EXPECT_EQ(Scan(MakeSetup(fits)).scan.result, PAYLOAD_COMPLETE);
     fits[0].name += "n";
     EXPECT_EQ(Scan(MakeSetup(fits)).scan.dwError, 206u);
+}
+
+TEST(PayloadWindow, ReadsWhatAPlainReadAtTheSamePlaceGetsWithFewReadsOfTheFile)
+{
+    // Any seek and read, small or larger than the window, inside, across
+    // and past its edges and the file's end, gets the same bytes.
+    Bytes bytes(20000);
+    std::mt19937 rng(5);
+    for (unsigned char &b : bytes)
+        b = uint8_t(rng());
+    MemorySource plain(bytes.data(), uint32_t(bytes.size()));
+    WindowedMemory windowed(bytes.data(), uint32_t(bytes.size()));
+    for (int i = 0; i < 20000; ++i) {
+        if (rng() % 3 == 0) {
+            uint32_t to = rng() % 21000;
+            ASSERT_TRUE(windowed.SeekTo(to));
+            plain.SeekTo(to);
+        }
+        uint32_t cb = rng() % 4 == 0 ? rng() % 9000 : rng() % 40;
+        Bytes a(cb + 1, 0xAA), b(cb + 1, 0xAA);
+        ASSERT_EQ(windowed.Read(a.data(), cb), plain.Read(b.data(), cb)) << "read " << i;
+        ASSERT_EQ(a, b) << "read " << i;
+    }
+
+    // A walk of small records reads the file about once a record, not once
+    // a count, text and cMore.
+    std::vector<Rec> many;
+    for (int i = 0; i < 200; ++i)
+        many.push_back({"f" + std::to_string(i) + ".txt", "d" + std::to_string(i % 7), std::string(i * 37 % 3000, 'x')});
+    const Bytes setup = MakeSetup(many);
+    WindowedMemory file(setup.data(), uint32_t(setup.size()));
+    PayloadScan scan;
+    std::vector<Seen> seen;
+    ASSERT_EQ(ScanPayload(&file, "C:\\desk", &scan, Collect, &seen), PAYLOAD_COMPLETE);
+    EXPECT_EQ(seen.size(), many.size());
+    EXPECT_LE(file.reads(), 4 * int(many.size()));
 }
 
 // The bytes given, but the n-th read comes up short (gets nothing): a read
