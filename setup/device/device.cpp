@@ -18,16 +18,15 @@ static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags use
 void WriteLoadScript()
 {
     // A script that cannot be written is not reported here: Load fails on it.
-    WriteLoadScriptFile(c_szLoadScriptFile, BookChoice{g_fFilmBook != FALSE, g_fNewsBook != FALSE,
-                                                      g_fCustomBook != FALSE});
+    WriteLoadScriptFile(c_szLoadScriptFile);
 }
 
-BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+BOOL WriteLoadScriptFile(const char *pszPath)
 {
     TextFile file;
     if (!file.Create(pszPath))
         return FALSE;
-    WriteLoadScriptLines(file.Stream(), choice);
+    WriteLoadScriptLines(file.Stream(), c_rgBooks);
     return file.Close();
 }
 
@@ -71,8 +70,7 @@ void RunDeviceSteps(void *pv)
     }
     szCpu[sizeof szCpu - 1] = '\0';   // the loader need not terminate a 16-character name
 
-    BookChoice choice = {g_fFilmBook != FALSE, g_fNewsBook != FALSE, g_fCustomBook != FALSE};
-    int32_t cbNeeded = NeededDeviceBytes(EstimateDeviceBytes(szCpu, choice));
+    int32_t cbNeeded = NeededDeviceBytes(EstimateDeviceBytes(szCpu));
     if (!DeviceHasRoom(Load_PegFreeSpace(), cbNeeded)) {
         pStep->code = IDS_ERR_NOSPACE;
         return;

@@ -10,28 +10,26 @@
 #include <cstdint>
 
 #include "base/text_stream.h"
+#include "settings/books.h"
 
 /* The application's name on the device, as the loader knows it. */
 extern const char c_szDeviceAppName[];
 /* The load script as it is created in the current directory. */
 extern const char c_szLoadScriptFile[];
 
-/* The chosen components (the install settings' three flags). */
-struct BookChoice {
-    bool fFilm;
-    bool fNews;
-    bool fCustom;
-};
-
-/* Puts the script's lines, in order, each ending in "\n" (CR LF in the file). */
-void WriteLoadScriptLines(TextStream *pStream, BookChoice choice);
+/*
+ * Puts the script's lines, in order, each ending in "\n" (CR LF in the
+ * file): the application, the books of rgBooks (CBOOKS rows, c_rgBooks in
+ * the program) whose flags are set, and the shortcuts.
+ */
+void WriteLoadScriptLines(TextStream *pStream, const Book *rgBooks);
 
 /*
- * Bytes the chosen components take on the device: a base for the processor
- * (32768 when its name is exactly "SH3", 40960 for any other) plus one amount
- * per chosen book.
+ * Bytes the chosen books take on the device: a base for the processor
+ * (32768 when its name is exactly "SH3", 40960 for any other) plus each
+ * chosen book's amount.
  */
-int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice);
+int32_t EstimateDeviceBytes(const char *pszCpu);
 
 /* The estimate times 1.04, truncated toward zero. */
 int32_t NeededDeviceBytes(int32_t cbEstimate);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "dialog_walk.h"
 #include "robot.h"
@@ -50,20 +51,22 @@ std::string OneLine(std::string text)
     return text;
 }
 
+// The books by the names scripts/demo gives them (--film 0 ...), with their check boxes.
+const std::pair<const char *, int> kBookNames[] = {
+    {"film", IDC_FILMBOOK}, {"news", IDC_NEWSBOOK}, {"custom", IDC_CUSTOMBOOK}};
+static_assert(sizeof kBookNames / sizeof kBookNames[0] == CBOOKS, "a name for every book");
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    bool film = true, news = true, custom = true;
+    BookSet books = kAllBooks;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string opt = argv[i], val = argv[i + 1];
-        if (opt == "--film")
-            film = val != "0";
-        else if (opt == "--news")
-            news = val != "0";
-        else if (opt == "--custom")
-            custom = val != "0";
-        else if (opt == "--shots")
+        for (const auto &book : kBookNames)
+            if (opt == std::string("--") + book.first && val == "0")
+                books &= ~Only(book.second);
+        if (opt == "--shots")
             g_shots = val;
     }
     setvbuf(stdout, NULL, _IONBF, 0);
@@ -89,7 +92,7 @@ int main(int argc, char **argv)
     answers.fields = {{IDC_NAME, "Ann Lee"}, {IDC_COMPANY, "Lee Ltd"}, {IDC_ADDRESS, "1 Harbour Road"},
                       {IDC_CITY, "Kent"},    {IDC_STATE, "WA"},        {IDC_POSTALCODE, "98032"},
                       {IDC_COUNTRY, "USA"},  {IDC_PHONE, "555-0199"},  {IDC_FAX, "555-0100"}};
-    answers.books = {film, news, custom};
+    answers.books = books;
     dialog_walk::Walk walk(app.pid(), answers, 20000);
     walk.beforeAnswer = [&](dialog_walk::Dialog dialog, HWND dlg) {
         switch (dialog) {
@@ -101,11 +104,16 @@ int main(int argc, char **argv)
             Shoot(main, dlg, "user-information");
             printf("user information: Ann Lee, Lee Ltd, Kent WA 98032 USA; OK\n");
             break;
-        case dialog_walk::kOptions:
+        case dialog_walk::kOptions: {
             Shoot(main, dlg, "options");
-            printf("options: film %s, news %s, custom %s; desktop directory %s; OK\n", film ? "yes" : "no",
-                   news ? "yes" : "no", custom ? "yes" : "no", robot::ItemText(dlg, IDC_DESKTOPDIR).c_str());
+            std::string chosen;
+            for (const auto &book : kBookNames)
+                chosen += std::string(chosen.empty() ? "" : ", ") + book.first +
+                          (books & Only(book.second) ? " yes" : " no");
+            printf("options: %s; desktop directory %s; OK\n", chosen.c_str(),
+                   robot::ItemText(dlg, IDC_DESKTOPDIR).c_str());
             break;
+        }
         }
     };
     walk.Through();

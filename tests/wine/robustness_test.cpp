@@ -32,7 +32,6 @@ bool LongForm()
     return mode != nullptr && std::string(mode) == "long";
 }
 
-const Books kAll = {true, true, true};
 const char kIncomplete[] = "Setup did not complete successfully.";
 
 class Robustness : public Install {
@@ -59,7 +58,7 @@ protected:
     // An install that must end in exactly these messages (caption, text).
     void ExpectMessages(const std::vector<Step> &expected)
     {
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_EQ(steps.size(), expected.size());
         for (size_t i = 0; i < steps.size(); ++i) {
@@ -73,11 +72,11 @@ protected:
     void ExpectInstallWorks()
     {
         SCOPED_TRACE("the install after the fault");
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_FALSE(steps.empty());
         EXPECT_EQ(steps.back().caption, "Setup Completed") << steps.back().text;
-        ExpectInstalled("SH3", kAll);
+        ExpectInstalled("SH3", kAllBooks);
         EXPECT_EQ(Installed(), "\\Program Files\\qARNEL Beta");
     }
 };
@@ -226,7 +225,7 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
     setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1] ^= 0xFF;
     WriteBytes(copy / "setup.exe", setup.data(), setup.size());
     Start(copy / "setup.exe");
-    ASSERT_TRUE(RunDialogs(kAll));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     robot::MessageBox box;
     ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
     EXPECT_NE(box.text.find("Expression: PayloadChainInsideFile( &file, dwOffset )"), std::string::npos) << box.text;
@@ -250,7 +249,7 @@ TEST_F(Robustness, ChangedDataOfTheFirstRecordEndsInTheReportBeforeAnythingIsWri
     setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1 + 4 + 35328 / 2] ^= 0x01;
     WriteBytes(copy / "setup.exe", setup.data(), setup.size());
     Start(copy / "setup.exe");
-    ASSERT_TRUE(RunDialogs(kAll));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     robot::MessageBox box;
     ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
     EXPECT_NE(box.text.find("Expression: walk.MatchesChecksum( pbData, dwBytes )"), std::string::npos) << box.text;
@@ -308,7 +307,7 @@ TEST_F(Robustness, InstallsAndPaintsLeaveObjectsAndMemoryFlat)
     UINT64 paints = first.paints;
     for (int rep = 1; rep <= reps; ++rep) {
         SCOPED_TRACE("repetition " + std::to_string(rep));
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_FALSE(steps.empty());
         ASSERT_EQ(steps.back().caption, "Setup Completed") << steps.back().text;
