@@ -8,8 +8,12 @@
 // script and the command line is built from it.
 #define DEVICE_APP_DIR "\\Program Files\\qARNEL Beta"
 #define DEVICE_BOOKS_DIR DEVICE_APP_DIR "\\Books"
+// The application's file on the device; the loader copies the processor's
+// build (qARNEL.exe.sh3, qARNEL.exe.mips) under this name.
+#define DEVICE_APP_FILE "qARNEL.exe"
 
 const char c_szDeviceAppName[] = "qARNEL";
+const char c_szDeviceProgram[] = DEVICE_APP_DIR "\\" DEVICE_APP_FILE;
 // The script's name is spelt two ways on purpose. The file is created as
 // "qArnel.ld", the name the desktop directory has always shown; the loader is
 // handed "qARNEL.ld" (c_szLoadScriptArgument), as it always has been. The
@@ -35,7 +39,7 @@ void CopyWithoutQuotes(char *pszDst, size_t cchDst, const char *pszSrc, size_t c
 void WriteLoadScriptLines(TextStream *pStream, const Book *rgBooks)
 {
     char szLine[512];
-    pStream->Put("copy . . qARNEL.exe\n");
+    pStream->Put("copy . . " DEVICE_APP_FILE "\n");
     pStream->Put("copy . \\Windows qARNEL.htc\n");
     pStream->Put("mkdir \"" DEVICE_BOOKS_DIR "\" \n");
     for (int i = 0; i < CBOOKS; ++i) {
@@ -54,8 +58,8 @@ void WriteLoadScriptLines(TextStream *pStream, const Book *rgBooks)
             pStream->Put(szLine);
         }
     }
-    pStream->Put("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
-    pStream->Put("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
+    pStream->Put("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"" DEVICE_APP_FILE "\" \n");
+    pStream->Put("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"" DEVICE_APP_FILE "\" \n");
     pStream->Put("exit\n");
 }
 
@@ -87,9 +91,4 @@ bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int3
     CopyWithoutQuotes(szCompany, sizeof szCompany, pszCompany, cchField);
     return FormatText(pszDst, cchDst, "%s \"%s\" \"" DEVICE_APP_DIR "\" %d \"%s\" \"%s\" %s", pszCpu,
                       c_szDeviceAppName, static_cast<int>(cbNeeded), szName, szCompany, c_szLoadScriptArgument);
-}
-
-bool FormatDeviceProgramPath(char *pszDst, size_t cchDst)
-{
-    return FormatText(pszDst, cchDst, DEVICE_APP_DIR "\\%s", "qARNEL.exe");
 }

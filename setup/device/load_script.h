@@ -12,9 +12,11 @@
 #include "base/text_stream.h"
 #include "settings/books.h"
 
-/* The application's name on the device, as the loader knows it. */
+/* The name the loader knows the application by, in the command line and on the device. */
 extern const char c_szDeviceAppName[];
-/* The load script as it is created in the current directory. */
+/* The application the script installs, as it is started on the device. */
+extern const char c_szDeviceProgram[];
+/* The load script, as it is created in the current directory. */
 extern const char c_szLoadScriptFile[];
 
 /*
@@ -33,8 +35,7 @@ int32_t EstimateDeviceBytes(const char *pszCpu);
 
 /* The estimate times 1.04, truncated toward zero. */
 int32_t NeededDeviceBytes(int32_t cbEstimate);
-
-/* True when the device's free space is at least the needed space plus 1000. */
+/* Whether the device's free space is at least the needed space plus 1000. */
 bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded);
 
 #define CCH_LOAD_COMMAND_LINE 1024
@@ -50,9 +51,6 @@ bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded);
  */
 bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int32_t cbNeeded,
                            const char *pszName, const char *pszCompany, size_t cchField);
-
-/* "\Program Files\qARNEL Beta\qARNEL.exe": the application the script installs. */
-bool FormatDeviceProgramPath(char *pszDst, size_t cchDst);
 
 /*
  * Widens an ANSI string to UTF-16, each byte sign-extended to 16 bits, as the

@@ -29,8 +29,7 @@ static void FreeItemList(LPITEMIDLIST pidl)
 BOOL BrowseForDesktopDir()
 {
     char szTitle[512];
-    szTitle[0] = '\0';
-    LoadStringA(g_hInst, IDS_BROWSE_TITLE, szTitle, sizeof szTitle);
+    LoadProgramString(IDS_BROWSE_TITLE, szTitle, sizeof szTitle);
     char szDisplayName[MAX_PATH];
 
     BROWSEINFOA bi;

@@ -1,4 +1,4 @@
-#include "base/process.h"
+#include "base/message.h"
 #include "base/text_file.h"
 #include "extract/extract.h"
 #include "extract/register_form.h"
@@ -10,8 +10,7 @@ void WriteRegistrationForm()
     WriteUserInfo();
 
     char szProductNumber[CCH_PRODUCT_NUMBER];
-    szProductNumber[0] = '\0';
-    LoadStringA(g_hInst, IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
+    LoadProgramString(IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
 
     // Text mode: every "\n" of the form is stored as CR LF.
     TextFile file;

@@ -22,7 +22,7 @@ void ComputeDefaultDesktopDir();
 /* Loads g_UserInfo from "UserInfo.dat" in g_szDesktopDir (creating an empty file there). */
 void ReadUserInfo();
 
-/* Stores g_UserInfo into "UserInfo.dat" in g_szDesktopDir; true when all 2564 bytes were written. */
+/* Stores g_UserInfo into "UserInfo.dat" in g_szDesktopDir; true when the whole record was written. */
 BOOL WriteUserInfo();
 
 #endif

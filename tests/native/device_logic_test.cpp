@@ -289,12 +289,9 @@ TEST(LoadCommandLine, FullFieldsWithoutTerminatorStayInside)
 
 TEST(DeviceProgram, PathNamesTheInstalledApplicationWidenedByteByByte)
 {
-    char sz[CCH_DEVICE_PROGRAM_PATH];
-    ASSERT_TRUE(FormatDeviceProgramPath(sz, sizeof sz));
-    EXPECT_STREQ(sz, "\\Program Files\\qARNEL Beta\\qARNEL.exe");
-
+    EXPECT_STREQ(c_szDeviceProgram, "\\Program Files\\qARNEL Beta\\qARNEL.exe");
     char16_t wsz[CCH_DEVICE_PROGRAM_PATH];
-    ASSERT_TRUE(WidenAnsi(wsz, CCH_DEVICE_PROGRAM_PATH, sz));
+    ASSERT_TRUE(WidenAnsi(wsz, CCH_DEVICE_PROGRAM_PATH, c_szDeviceProgram));
     EXPECT_EQ(std::u16string(wsz), u"\\Program Files\\qARNEL Beta\\qARNEL.exe");
 
     // Bytes above 0x7F are sign-extended; a short buffer cuts and terminates.
