@@ -8,7 +8,7 @@
 #include "base/process.h"
 #include "base/text.h"
 #include "extract/payload.h"
-#include "extract/payload_path.h"
+#include "extract/user_files.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 

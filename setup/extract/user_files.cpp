@@ -1,6 +1,7 @@
+#include "extract/user_files.h"
+
 #include "base/message.h"
 #include "base/text_file.h"
-#include "extract/extract.h"
 #include "extract/register_form.h"
 #include "res/resource.h"
 #include "settings/settings.h"
