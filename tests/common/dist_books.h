@@ -1,9 +1,11 @@
 // The program's books (c_rgBooks, setup/settings/books.h) as the native and
-// Wine tests choose them and meet them in the sample distribution. Which
-// files a book has there is the manifest's to say (dist/manifest.txt, read by
-// the manifest reader, tools/manifest.h); its row says which payload
+// Wine tests choose them, and the sample distribution they meet them in.
+// Which files a book has there is the manifest's to say (dist/manifest.txt,
+// read by the manifest reader, tools/manifest.h); its row says which payload
 // directory is the book's.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -32,6 +34,18 @@ inline void ChooseBooks(BookSet books)
 {
     for (int i = 0; i < CBOOKS; ++i)
         *c_rgBooks[i].pfChosen = Takes(books, i);
+}
+
+// The sample distribution's records as the manifest reader reads them from
+// path (dist/manifest.txt); a problem fails the test.
+inline std::vector<ManifestRecord> ReadDistManifest(const std::string &path)
+{
+    std::vector<ManifestRecord> records;
+    std::vector<std::string> errors;
+    ReadManifest(path, &records, &errors);
+    for (const std::string &error : errors)
+        ADD_FAILURE() << error;
+    return records;
 }
 
 // Desktop and device names compare without case (LowerCase, manifest.h): the

@@ -17,16 +17,7 @@ namespace {
 
 const std::string kBooksDir = "\\Program Files\\qARNEL Beta\\Books";
 
-// The distribution's records, as the manifest reader reads them.
-std::vector<ManifestRecord> Manifest()
-{
-    std::vector<ManifestRecord> records;
-    std::vector<std::string> errors;
-    ReadManifest(SETUP_DIST_MANIFEST, &records, &errors);
-    for (const std::string &error : errors)
-        ADD_FAILURE() << error;
-    return records;
-}
+std::vector<ManifestRecord> Manifest() { return ReadDistManifest(SETUP_DIST_MANIFEST); }
 
 // Lines of a text-mode text: each must end in CR LF.
 std::vector<std::string> Split(const std::string &text)

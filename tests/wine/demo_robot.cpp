@@ -124,23 +124,18 @@ int main(int argc, char **argv)
 
     // What the install shows from here on: its messages, then the closing question.
     bool completed = false;
-    robot::WaitUntil(
-        [&] {
-            robot::MessageBox box;
-            if (robot::WaitForMessageBox(app.pid(), &box, 50)) {
-                std::string what = box.caption;
-                for (char &c : what)
-                    if (!isalnum(static_cast<unsigned char>(c)))
-                        c = '-';
-                Shoot(main, box.hwnd, what.c_str());
-                completed = completed || box.caption == "Setup Completed";
-                printf("message \"%s\": %s\n", box.caption.c_str(), OneLine(box.text).c_str());
-                printf("   answered %s\n", box.caption == "Setup Completed" ? "No" : "OK");
-                robot::Press(box.hwnd, box.caption == "Setup Completed" ? IDNO : IDOK);
-                robot::WaitGone(box.hwnd, 5000);
-            }
-            std::vector<HWND> windows = robot::TopLevelWindows(app.pid());
-            return windows.size() == 1 && robot::Drain(main, 60000) && robot::TopLevelWindows(app.pid()).size() == 1;
+    robot::AnswerMessageBoxes(
+        app.pid(), main,
+        [&](const robot::MessageBox &box) {
+            std::string what = box.caption;
+            for (char &c : what)
+                if (!isalnum(static_cast<unsigned char>(c)))
+                    c = '-';
+            Shoot(main, box.hwnd, what.c_str());
+            completed = completed || box.caption == "Setup Completed";
+            printf("message \"%s\": %s\n", box.caption.c_str(), OneLine(box.text).c_str());
+            printf("   answered %s\n", box.caption == "Setup Completed" ? "No" : "OK");
+            return box.caption == "Setup Completed" ? IDNO : IDOK;
         },
         120000);
 

@@ -108,20 +108,11 @@ protected:
     std::vector<Step> Answer(bool notes)
     {
         std::vector<Step> steps;
-        robot::WaitUntil(
-            [&] {
-                robot::MessageBox box;
-                if (robot::WaitForMessageBox(app_.pid(), &box, 50)) {
-                    EXPECT_EQ(box.owner, main_) << box.text;
-                    steps.push_back({box.caption, box.text});
-                    robot::Press(box.hwnd, box.caption == "Setup Completed" ? (notes ? IDYES : IDNO) : IDOK);
-                    robot::WaitGone(box.hwnd, 5000);
-                }
-                // Drained: the command is over, or waits in a box of its own.
-                return OtherWindows().empty() && robot::Drain(main_, 30000) && OtherWindows().empty() &&
-                       IsWindowEnabled(main_);
-            },
-            60000);
+        robot::AnswerMessageBoxes(app_.pid(), main_, [&](const robot::MessageBox &box) {
+            EXPECT_EQ(box.owner, main_) << box.text;
+            steps.push_back({box.caption, box.text});
+            return box.caption == "Setup Completed" ? (notes ? IDYES : IDNO) : IDOK;
+        });
         return steps;
     }
 

@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "test_support.h"
+#include "ui_support.h"
 #include "base/message.h"
 #include "res/resource.h"
 
 using namespace testing_support;
+using ui::Program;
 
 namespace {
-
-HMODULE Program()
-{
-    static HMODULE h = LoadLibraryExA(BuildFile("setup.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    return h;
-}
 
 // Loads a string as the program does: into a buffer of the given size.
 std::string Load(UINT id, int cchBuffer)
