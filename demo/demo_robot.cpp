@@ -1,7 +1,8 @@
-// Runs one whole install with setup.exe (beside this program) the way a
-// person would, for scripts/demo: the Install button, Yes to the licence, a
-// filled-in user record, the chosen books, then whatever the install shows.
-// Saves a picture of each window on the way and tells what it saw.
+// The robot of scripts/demo, not a test: runs one whole install with
+// setup.exe (beside this program) the way a person would: the Install
+// button, Yes to the licence, a filled-in user record, the chosen books, then
+// whatever the install shows. Saves a picture of each window on the way and
+// tells what it saw. Built with the Wine tests, whose robot it uses.
 //
 //   demo_robot.exe [--film 0|1] [--news 0|1] [--custom 0|1] [--shots DIR]
 //

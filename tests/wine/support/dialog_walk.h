@@ -1,7 +1,7 @@
 // The three dialogs of the Install command answered as a user answers them:
 // Yes to the licence, the user information filled in and confirmed, the books
 // ticked and confirmed. The tests that go through them (install_support.h,
-// dialogs_test.cpp) and the demo's robot (demo_robot.cpp) walk them here.
+// dialogs_test.cpp) and the demo's robot (demo/demo_robot.cpp) walk them here.
 #pragma once
 
 #include <windows.h>
