@@ -174,18 +174,6 @@ void Log(const std::string &line)
 
 std::string Quote(const std::string &text) { return "\"" + text + "\""; }
 
-bool FileExists(const std::string &path)
-{
-    DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirExists(const std::string &path)
-{
-    DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 unsigned long FileSize(const std::string &path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "file_exists.h"
+
 namespace hpc {
 
 // The DLL this code is linked into; set by its DllMain.
@@ -53,8 +55,6 @@ void WriteThroughNull();
 void Log(const std::string &line);
 std::string Quote(const std::string &text);
 
-bool FileExists(const std::string &path);
-bool DirExists(const std::string &path);
 // Size of a desktop file, 0 when missing.
 unsigned long FileSize(const std::string &path);
 

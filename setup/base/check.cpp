@@ -1,10 +1,11 @@
 #include "base/check.h"
+#include "base/message.h"
 #include "base/process.h"
 #include "base/text.h"
 
 void SetupCheckFailed(const char *pszExpression, int nLine)
 {
-    char szReport[1024];
+    char szReport[CCH_MESSAGE_TEXT];
     FormatText(szReport, sizeof szReport,
                "Assertion failed: %s, file ..\\setup, line %d\n", pszExpression, nLine);
 
@@ -15,7 +16,7 @@ void SetupCheckFailed(const char *pszExpression, int nLine)
         WriteFile(hErr, szReport, lstrlenA(szReport), &cbWritten, NULL);
     }
 
-    char szText[1024];
+    char szText[CCH_MESSAGE_TEXT];
     FormatText(szText, sizeof szText,
                "Assertion failed!\n\nFile: ..\\setup\nLine: %d\n\nExpression: %s\n\n"
                "The setup file is damaged. Please obtain a new copy of the setup program.",

@@ -10,4 +10,7 @@
 extern HINSTANCE g_hInst;
 extern HWND g_hwndMain;
 
+/* The running program's own path in pszPath; FALSE when there is none or it does not fit. */
+BOOL GetProgramPath(char *pszPath, DWORD cchPath);
+
 #endif

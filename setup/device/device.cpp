@@ -18,16 +18,15 @@ static_assert(EXCEPTION_UNWINDING == 2 && EXCEPTION_EXIT_UNWIND == 4, "flags use
 void WriteLoadScript()
 {
     // A script that cannot be written is not reported here: Load fails on it.
-    WriteLoadScriptFile(c_szLoadScriptFile, BookChoice{g_fFilmBook != FALSE, g_fNewsBook != FALSE,
-                                                      g_fCustomBook != FALSE});
+    WriteLoadScriptFile(c_szLoadScriptFile);
 }
 
-BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice)
+BOOL WriteLoadScriptFile(const char *pszPath)
 {
     TextFile file;
     if (!file.Create(pszPath))
         return FALSE;
-    WriteLoadScriptLines(file.Stream(), choice);
+    WriteLoadScriptLines(file.Stream(), c_rgBooks);
     return file.Close();
 }
 
@@ -35,16 +34,14 @@ namespace {
 
 // What the guarded steps leave for the end step.
 struct DeviceStep {
-    UINT code;       // string id of the failure message, 0 while nothing failed
+    UINT idsFailure;   // 0 while nothing failed
     BOOL fResult;
 };
 
 void StartOnDevice()
 {
-    char szPath[CCH_DEVICE_PROGRAM_PATH];
     WCHAR wszPath[CCH_DEVICE_PROGRAM_PATH];
-    FormatDeviceProgramPath(szPath, sizeof szPath);
-    WidenAnsi(wszPath, CCH_DEVICE_PROGRAM_PATH, szPath);
+    WidenAnsi(wszPath, CCH_DEVICE_PROGRAM_PATH, c_szDeviceProgram);
     PROCESS_INFORMATION pi;
     // A failed start is not reported: the application is on the device.
     PegCreateProcess(wszPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, NULL, &pi);
@@ -55,7 +52,7 @@ void RunDeviceSteps(void *pv)
 {
     DeviceStep *pStep = static_cast<DeviceStep *>(pv);
     if (Load_Init() != 0) {
-        pStep->code = IDS_ERR_NOCONNECT;
+        pStep->idsFailure = IDS_ERR_NOCONNECT;
         return;
     }
     // Advice only: the install goes on after OK.
@@ -66,15 +63,14 @@ void RunDeviceSteps(void *pv)
 
     char szCpu[16] = "";
     if (!Load_PegCpuType(szCpu)) {
-        pStep->code = IDS_ERR_CPUTYPE;
+        pStep->idsFailure = IDS_ERR_CPUTYPE;
         return;
     }
     szCpu[sizeof szCpu - 1] = '\0';   // the loader need not terminate a 16-character name
 
-    BookChoice choice = {g_fFilmBook != FALSE, g_fNewsBook != FALSE, g_fCustomBook != FALSE};
-    int32_t cbNeeded = NeededDeviceBytes(EstimateDeviceBytes(szCpu, choice));
+    int32_t cbNeeded = NeededDeviceBytes(EstimateDeviceBytes(szCpu));
     if (!DeviceHasRoom(Load_PegFreeSpace(), cbNeeded)) {
-        pStep->code = IDS_ERR_NOSPACE;
+        pStep->idsFailure = IDS_ERR_NOSPACE;
         return;
     }
 
@@ -83,7 +79,7 @@ void RunDeviceSteps(void *pv)
     FormatLoadCommandLine(szCmdLine, sizeof szCmdLine, szCpu, cbNeeded, g_UserInfo.szName,
                           g_UserInfo.szCompany, USERINFO_CCH_FIELD);
     if (Load(g_hwndMain, szCmdLine) != 0) {
-        pStep->code = IDS_ERR_INCOMPLETE;
+        pStep->idsFailure = IDS_ERR_INCOMPLETE;
         return;
     }
 
@@ -102,8 +98,8 @@ BOOL InstallToDevice()
         MessageBoxA(g_hwndMain, "Fatal Exception in Setup", "bugbug", MB_OK);
         step.fResult = FALSE;
     }
-    if (step.code != 0)
-        ShowStringMessage(g_hwndMain, step.code, IDS_SETUP_ERROR, MB_OK);
+    if (step.idsFailure != 0)
+        ShowStringMessage(g_hwndMain, step.idsFailure, IDS_SETUP_ERROR, MB_OK);
     Load_Exit();
     return step.fResult;
 }

@@ -9,14 +9,15 @@
 
 #include "device/load_script.h"
 
-/* Writes "qArnel.ld" for the chosen components into the current directory. */
+/* Writes "qArnel.ld" for the chosen books into the current directory. */
 void WriteLoadScript();
 
 /*
  * Creates or empties pszPath (text mode, as fopen's "w+") and writes the
- * script into it. FALSE when the file cannot be created or written.
+ * script for the chosen books into it. FALSE when the file cannot be created
+ * or written.
  */
-BOOL WriteLoadScriptFile(const char *pszPath, BookChoice choice);
+BOOL WriteLoadScriptFile(const char *pszPath);
 
 /*
  * Runs after the extraction (the desktop directory is the current

@@ -8,8 +8,12 @@
 // script and the command line is built from it.
 #define DEVICE_APP_DIR "\\Program Files\\qARNEL Beta"
 #define DEVICE_BOOKS_DIR DEVICE_APP_DIR "\\Books"
+// The application's file on the device; the loader copies the processor's
+// build (qARNEL.exe.sh3, qARNEL.exe.mips) under this name.
+#define DEVICE_APP_FILE "qARNEL.exe"
 
 const char c_szDeviceAppName[] = "qARNEL";
+const char c_szDeviceProgram[] = DEVICE_APP_DIR "\\" DEVICE_APP_FILE;
 // The script's name is spelt two ways on purpose. The file is created as
 // "qArnel.ld", the name the desktop directory has always shown; the loader is
 // handed "qARNEL.ld" (c_szLoadScriptArgument), as it always has been. The
@@ -20,38 +24,6 @@ const char c_szLoadScriptFile[] = "qArnel.ld";
 namespace {
 
 const char c_szLoadScriptArgument[] = "qARNEL.ld";
-
-const char *const c_rgszFilmFiles[] = {
-    "film01.htm", "film02.htm", "film03.htm", "film05.htm", "film06.htm", "film08.htm",
-    "film14.htm", "film16.htm", "film18.htm", "film20.htm", "film22.htm", "film25.htm",
-    "film31.htm", "film32.htm", "film35.htm", "index.txt",  "toc.txt",
-};
-const char *const c_rgszNewsFiles[] = {
-    "nPR970930a.htm", "nPR970930b.htm", "nPR970930c.htm", "nPR970930d.htm",
-    "nPR970930e.htm", "LOGO.2bp",       "index.txt",      "toc.txt",
-};
-const char *const c_rgszCustomFiles[] = {
-    "Adding Graphics.html", "Beta Notes.html",        "HTML Documents.html", "Index.html",
-    "Overview.html",        "Table of Contents.html", "index.txt",           "toc.txt",
-};
-
-struct Book {
-    const char *pszDeviceDir;   // below DEVICE_BOOKS_DIR
-    const char *pszSourceDir;   // relative to the desktop directory
-    const char *const *ppszFiles;
-    int cFiles;
-};
-
-const Book c_rgBooks[] = {
-    {"Film", "books\\Film", c_rgszFilmFiles, sizeof c_rgszFilmFiles / sizeof *c_rgszFilmFiles},
-    {"TARVELO", "books\\tarvelo", c_rgszNewsFiles, sizeof c_rgszNewsFiles / sizeof *c_rgszNewsFiles},
-    {"CustomBooks", "books\\Custom", c_rgszCustomFiles, sizeof c_rgszCustomFiles / sizeof *c_rgszCustomFiles},
-};
-
-bool Chosen(BookChoice choice, int iBook)
-{
-    return iBook == 0 ? choice.fFilm : iBook == 1 ? choice.fNews : choice.fCustom;
-}
 
 // Copies at most cchSrc characters of pszSrc, each '"' written as '\''.
 void CopyWithoutQuotes(char *pszDst, size_t cchDst, const char *pszSrc, size_t cchSrc)
@@ -64,43 +36,39 @@ void CopyWithoutQuotes(char *pszDst, size_t cchDst, const char *pszSrc, size_t c
 
 }  // namespace
 
-void WriteLoadScriptLines(TextStream *pStream, BookChoice choice)
+void WriteLoadScriptLines(TextStream *pStream, const Book *rgBooks)
 {
     char szLine[512];
-    pStream->Put("copy . . qARNEL.exe\n");
+    pStream->Put("copy . . " DEVICE_APP_FILE "\n");
     pStream->Put("copy . \\Windows qARNEL.htc\n");
     pStream->Put("mkdir \"" DEVICE_BOOKS_DIR "\" \n");
-    for (int i = 0; i < 3; ++i) {
-        if (!Chosen(choice, i))
+    for (int i = 0; i < CBOOKS; ++i) {
+        if (!*rgBooks[i].pfChosen)
             continue;
-        FormatText(szLine, sizeof szLine, "mkdir \"" DEVICE_BOOKS_DIR "\\%s\" \n",
-                   c_rgBooks[i].pszDeviceDir);
+        FormatText(szLine, sizeof szLine, "mkdir \"" DEVICE_BOOKS_DIR "\\%s\" \n", rgBooks[i].pszDeviceDir);
         pStream->Put(szLine);
     }
-    for (int i = 0; i < 3; ++i) {
-        if (!Chosen(choice, i))
+    for (int i = 0; i < CBOOKS; ++i) {
+        const Book &book = rgBooks[i];
+        if (!*book.pfChosen)
             continue;
-        const Book &book = c_rgBooks[i];
-        for (int iFile = 0; iFile < book.cFiles; ++iFile) {
+        for (const char *const *ppszFile = book.ppszFiles; *ppszFile != nullptr; ++ppszFile) {
             FormatText(szLine, sizeof szLine, "copy %s \"" DEVICE_BOOKS_DIR "\\%s\" \"%s\" \n",
-                       book.pszSourceDir, book.pszDeviceDir, book.ppszFiles[iFile]);
+                       book.pszPayloadDir, book.pszDeviceDir, *ppszFile);
             pStream->Put(szLine);
         }
     }
-    pStream->Put("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
-    pStream->Put("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" \n");
+    pStream->Put("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"" DEVICE_APP_FILE "\" \n");
+    pStream->Put("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"" DEVICE_APP_FILE "\" \n");
     pStream->Put("exit\n");
 }
 
-int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice)
+int32_t EstimateDeviceBytes(const char *pszCpu)
 {
     int32_t cb = strcmp(pszCpu, "SH3") == 0 ? 32768 : 40960;
-    if (choice.fCustom)
-        cb += 9000;
-    if (choice.fNews)
-        cb += 37000;
-    if (choice.fFilm)
-        cb += 134246;
+    for (int i = 0; i < CBOOKS; ++i)
+        if (*c_rgBooks[i].pfChosen)
+            cb += c_rgBooks[i].cbDevice;
     return cb;
 }
 
@@ -123,9 +91,4 @@ bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int3
     CopyWithoutQuotes(szCompany, sizeof szCompany, pszCompany, cchField);
     return FormatText(pszDst, cchDst, "%s \"%s\" \"" DEVICE_APP_DIR "\" %d \"%s\" \"%s\" %s", pszCpu,
                       c_szDeviceAppName, static_cast<int>(cbNeeded), szName, szCompany, c_szLoadScriptArgument);
-}
-
-bool FormatDeviceProgramPath(char *pszDst, size_t cchDst)
-{
-    return FormatText(pszDst, cchDst, DEVICE_APP_DIR "\\%s", "qARNEL.exe");
 }

@@ -10,33 +10,32 @@
 #include <cstdint>
 
 #include "base/text_stream.h"
+#include "settings/books.h"
 
-/* The application's name on the device, as the loader knows it. */
+/* The name the loader knows the application by, in the command line and on the device. */
 extern const char c_szDeviceAppName[];
-/* The load script as it is created in the current directory. */
+/* The application the script installs, as it is started on the device. */
+extern const char c_szDeviceProgram[];
+/* The load script, as it is created in the current directory. */
 extern const char c_szLoadScriptFile[];
 
-/* The chosen components (the install settings' three flags). */
-struct BookChoice {
-    bool fFilm;
-    bool fNews;
-    bool fCustom;
-};
-
-/* Puts the script's lines, in order, each ending in "\n" (CR LF in the file). */
-void WriteLoadScriptLines(TextStream *pStream, BookChoice choice);
+/*
+ * Puts the script's lines, in order, each ending in "\n" (CR LF in the
+ * file): the application, the books of rgBooks (CBOOKS rows, c_rgBooks in
+ * the program) whose flags are set, and the shortcuts.
+ */
+void WriteLoadScriptLines(TextStream *pStream, const Book *rgBooks);
 
 /*
- * Bytes the chosen components take on the device: a base for the processor
- * (32768 when its name is exactly "SH3", 40960 for any other) plus one amount
- * per chosen book.
+ * Bytes the chosen books take on the device: a base for the processor
+ * (32768 when its name is exactly "SH3", 40960 for any other) plus each
+ * chosen book's amount.
  */
-int32_t EstimateDeviceBytes(const char *pszCpu, BookChoice choice);
+int32_t EstimateDeviceBytes(const char *pszCpu);
 
 /* The estimate times 1.04, truncated toward zero. */
 int32_t NeededDeviceBytes(int32_t cbEstimate);
-
-/* True when the device's free space is at least the needed space plus 1000. */
+/* Whether the device's free space is at least the needed space plus 1000. */
 bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded);
 
 #define CCH_LOAD_COMMAND_LINE 1024
@@ -52,9 +51,6 @@ bool DeviceHasRoom(uint32_t cbFree, int32_t cbNeeded);
  */
 bool FormatLoadCommandLine(char *pszDst, size_t cchDst, const char *pszCpu, int32_t cbNeeded,
                            const char *pszName, const char *pszCompany, size_t cchField);
-
-/* "\Program Files\qARNEL Beta\qARNEL.exe": the application the script installs. */
-bool FormatDeviceProgramPath(char *pszDst, size_t cchDst);
 
 /*
  * Widens an ANSI string to UTF-16, each byte sign-extended to 16 bits, as the

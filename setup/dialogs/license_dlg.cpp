@@ -1,5 +1,6 @@
 #include "dialogs/dialogs.h"
 
+#include "base/message.h"
 #include "base/process.h"
 #include "res/resource.h"
 
@@ -10,8 +11,7 @@ static void FillLicenseText(HWND hDlg)
     char szPiece[4096];
     UINT idString = IDS_LICENSE_HEAD;
     for (;;) {
-        szPiece[0] = '\0';
-        LoadStringA(g_hInst, idString, szPiece, sizeof szPiece);
+        LoadProgramString(idString, szPiece, sizeof szPiece);
         SendMessageA(hwndText, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(szPiece));
         if (idString == IDS_LICENSE_LAST)
             break;

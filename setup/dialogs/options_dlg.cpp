@@ -29,8 +29,7 @@ static void FreeItemList(LPITEMIDLIST pidl)
 BOOL BrowseForDesktopDir()
 {
     char szTitle[512];
-    szTitle[0] = '\0';
-    LoadStringA(g_hInst, IDS_BROWSE_TITLE, szTitle, sizeof szTitle);
+    LoadProgramString(IDS_BROWSE_TITLE, szTitle, sizeof szTitle);
     char szDisplayName[MAX_PATH];
 
     BROWSEINFOA bi;
@@ -61,9 +60,9 @@ BOOL BrowseForDesktopDir()
 static void OnInitOptions(HWND hDlg)
 {
     CenterDialog(hDlg, g_hwndMain);
-    SendDlgItemMessageA(hDlg, IDC_CUSTOMBOOK, BM_SETCHECK, g_fCustomBook, 0);
-    SendDlgItemMessageA(hDlg, IDC_NEWSBOOK, BM_SETCHECK, g_fNewsBook, 0);
-    SendDlgItemMessageA(hDlg, IDC_FILMBOOK, BM_SETCHECK, g_fFilmBook, 0);
+    // The boxes are set, and read at OK, last book first, as they always were.
+    for (int i = CBOOKS; i-- > 0;)
+        SendDlgItemMessageA(hDlg, c_rgBooks[i].idCheckBox, BM_SETCHECK, *c_rgBooks[i].pfChosen, 0);
     SetDlgItemTextA(hDlg, IDC_DESKTOPDIR, g_szDesktopDir);
 }
 
@@ -86,9 +85,8 @@ static INT_PTR OnOptionsCommand(HWND hDlg, int idControl)
 {
     switch (idControl) {
     case IDOK:
-        g_fCustomBook = IsTicked(hDlg, IDC_CUSTOMBOOK);
-        g_fNewsBook = IsTicked(hDlg, IDC_NEWSBOOK);
-        g_fFilmBook = IsTicked(hDlg, IDC_FILMBOOK);
+        for (int i = CBOOKS; i-- > 0;)
+            *c_rgBooks[i].pfChosen = IsTicked(hDlg, c_rgBooks[i].idCheckBox);
         EndDialog(hDlg, TRUE);
         return TRUE;
     case IDCANCEL:

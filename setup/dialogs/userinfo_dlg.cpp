@@ -1,5 +1,6 @@
 #include "dialogs/dialogs.h"
 
+#include "base/message.h"
 #include "base/process.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -39,7 +40,7 @@ static void OnInitUserInfo(HWND hDlg)
 {
     CenterDialog(hDlg, g_hwndMain);
     // The prompt stays only when the stored record cannot be opened.
-    LoadStringA(g_hInst, IDS_DEFAULT_NAME, g_UserInfo.szName, USERINFO_CCH_FIELD);
+    LoadProgramString(IDS_DEFAULT_NAME, g_UserInfo.szName, USERINFO_CCH_FIELD);
     ReadUserInfo();
     ShowRecord(hDlg);
 }

@@ -4,9 +4,12 @@
 #include <cstring>
 
 #include "base/check.h"
+#include "base/message.h"
+#include "base/process.h"
 #include "base/text.h"
 #include "extract/payload.h"
-#include "extract/payload_path.h"
+#include "extract/user_files.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
 static_assert(PAYLOAD_ERROR_INVALID_NAME == ERROR_INVALID_NAME, "error code of a refused path");
@@ -14,9 +17,7 @@ static_assert(PAYLOAD_ERROR_FILENAME_EXCED_RANGE == ERROR_FILENAME_EXCED_RANGE, 
 
 namespace {
 
-/* The running setup's own file, read through the window. Offsets are
-   unsigned 32-bit: every file the format can describe (under 4 GB) is read
-   whole. */
+/* The running setup's own file, read through the window; offsets are unsigned, so files of 2 GB up to 4 GB are read whole. */
 class SetupFile : public WindowedSource {
 public:
     ~SetupFile() { Close(); }
@@ -29,7 +30,7 @@ public:
         DWORD dwHigh = 0;
         SetLastError(NO_ERROR);
         m_cbFile = GetFileSize(m_hFile, &dwHigh);
-        m_fDescribable = dwHigh == 0 && !(m_cbFile == INVALID_FILE_SIZE && GetLastError() != NO_ERROR);
+        m_fUnder4GB = dwHigh == 0 && !(m_cbFile == INVALID_FILE_SIZE && GetLastError() != NO_ERROR);
         return true;
     }
     void Close()
@@ -40,7 +41,7 @@ public:
     }
     bool SeekFromEnd(uint32_t cbBack) override
     {
-        if (!m_fDescribable) {
+        if (!m_fUnder4GB) {
             SetLastError(ERROR_FILE_TOO_LARGE);
             return false;
         }
@@ -50,7 +51,7 @@ public:
         }
         return SeekTo(m_cbFile - cbBack);
     }
-    uint32_t Size() override { return m_fDescribable ? m_cbFile : 0xFFFFFFFF; }
+    uint32_t Size() override { return m_fUnder4GB ? m_cbFile : 0xFFFFFFFF; }
 
 protected:
     uint32_t ReadAt(uint32_t dwOffset, void *pv, uint32_t cb) override
@@ -70,7 +71,7 @@ protected:
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     DWORD m_cbFile = 0;
-    bool m_fDescribable = false;   // under 4 GB
+    bool m_fUnder4GB = false;
 };
 
 }  // namespace
@@ -79,14 +80,13 @@ private:
 static BOOL ReportFailure(HWND hwndOwner, int step)
 {
     DWORD dwError = GetLastError();
-    char szMessage[PAYLOAD_CCH_TEXT];
+    char szMessage[CCH_MESSAGE_TEXT];
     FormatText(szMessage, sizeof szMessage, "Failed step %d, Error code is %d\n", step, int(dwError));
-    MessageBoxA(hwndOwner, szMessage, "Setup Error", MB_OK);
+    ShowMessageText(hwndOwner, szMessage, IDS_SETUP_ERROR, MB_OK);
     return FALSE;
 }
 
-/* Creates every directory along pszPath: each prefix up to a backslash
-   (after the first character), then the whole. Best effort. */
+/* Creates every directory along pszPath, each prefix up to a backslash, then the whole; best effort. */
 static void CreateDirectoryTree(char *pszPath)
 {
     for (char *pch = pszPath + 1; *pch != '\0'; ++pch) {
@@ -156,8 +156,7 @@ static BOOL MoveTargetTo(const char *pszAside, void *pvTarget)
     return MoveFileA(static_cast<const char *>(pvTarget), pszAside);
 }
 
-/* Windows 95 and the systems of its line set the high bit of GetVersion's
-   answer; Windows NT leaves it clear. */
+/* Windows 95's line sets the high bit of GetVersion's answer, Windows NT clears it. */
 static BOOL IsWindows9x()
 {
     return (GetVersion() & 0x80000000) != 0;
@@ -420,8 +419,7 @@ BOOL ExtractPayload(HWND hwndOwner)
     SetupFile file;
     int step = 1;
 
-    DWORD cchSetup = GetModuleFileNameA(NULL, szSetup, sizeof szSetup);
-    if (cchSetup == 0 || cchSetup >= sizeof szSetup)
+    if (!GetProgramPath(szSetup, sizeof szSetup))
         return ReportFailure(hwndOwner, step);
 
     step = 2;
@@ -430,8 +428,8 @@ BOOL ExtractPayload(HWND hwndOwner)
     CopyIntoDesktopDir(szSetup, "setup.exe", szCopy, sizeof szCopy);
     const char *pszSetupName = strstr(szSetup, "setup.exe");
     if (pszSetupName != NULL
-        && FormatText(szNotes, sizeof szNotes, "%.*sreadme.doc", int(pszSetupName - szSetup), szSetup))
-        CopyIntoDesktopDir(szNotes, "readme.doc", szCopy, sizeof szCopy);
+        && FormatText(szNotes, sizeof szNotes, "%.*s" RELEASE_NOTES_FILE, int(pszSetupName - szSetup), szSetup))
+        CopyIntoDesktopDir(szNotes, RELEASE_NOTES_FILE, szCopy, sizeof szCopy);
 
     if (!file.Open(szSetup))
         return ReportFailure(hwndOwner, step);

@@ -17,10 +17,6 @@
  */
 BOOL ExtractPayload(HWND hwndOwner);
 
-/* Stores the user record ("UserInfo.dat") and writes "register.txt" into the
-   current directory. Silent when either cannot be written. */
-void WriteRegistrationForm();
-
 /*
  * Puts the finished temporary file pszTemp in the place of pszTarget by a
  * rename: MoveFileEx where the system has a working one (fMoveFileEx; never on

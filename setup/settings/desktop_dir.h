@@ -10,8 +10,9 @@
 
 #define CCH_DESKTOP_DIR 260
 
-extern const char c_szBuiltInDesktopDir[];   /* "c:\Program Files\HPC Explorer\HPC Applications\tarvelo\qARNEL" */
-/* Put behind the services' install directory: "\HPC Applications\tarvelo\qARNEL". */
+/* Where the services' install directory is not known. */
+extern const char c_szBuiltInDesktopDir[];
+/* Put behind the services' install directory. */
 extern const char c_szServicesDirSuffix[];
 
 /*
@@ -22,10 +23,13 @@ extern const char c_szServicesDirSuffix[];
  */
 bool DesktopDirFromInstalledDir(const char *pbValue, size_t cbValue, char *pszDir, size_t cchDir);
 
-/* Put behind a folder the user picks: "\tarvelo\qARNEL", 15 characters. */
+/* Put behind a folder the user picks. */
 extern const char c_szPickedFolderSuffix[];
 
 /* Whether a picked folder, with the suffix behind it, fits the desktop directory. */
 bool PickedFolderSuffixFits(const char *pszFolder);
+
+/* The release notes, shipped beside the setup and copied with it to the desktop directory. */
+#define RELEASE_NOTES_FILE "readme.doc"
 
 #endif

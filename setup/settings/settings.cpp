@@ -6,9 +6,6 @@
 #include "base/text.h"
 
 char g_szDesktopDir[CCH_DESKTOP_DIR];
-BOOL g_fFilmBook = TRUE;
-BOOL g_fNewsBook = TRUE;
-BOOL g_fCustomBook = TRUE;
 USERINFO g_UserInfo;
 
 static const char c_szServicesKey[] = "Software\\Microsoft\\Pegasus";

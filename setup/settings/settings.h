@@ -1,7 +1,7 @@
 /*
- * Install settings: the desktop directory, the three component flags and the
- * user record, filled in by the dialogs and consumed by the extraction and
- * device stages. Process-wide, main thread only.
+ * Install settings: the desktop directory, the chosen books (books.h) and
+ * the user record, filled in by the dialogs and consumed by the extraction
+ * and device stages. Process-wide, main thread only.
  */
 #ifndef SETUP_SETTINGS_SETTINGS_H
 #define SETUP_SETTINGS_SETTINGS_H
@@ -9,13 +9,11 @@
 #include <windows.h>
 
 #include "base/text.h"
+#include "settings/books.h"
 #include "settings/desktop_dir.h"
 #include "settings/userinfo.h"
 
 extern char g_szDesktopDir[CCH_DESKTOP_DIR];
-extern BOOL g_fFilmBook;
-extern BOOL g_fNewsBook;
-extern BOOL g_fCustomBook;
 extern USERINFO g_UserInfo;
 
 /* Sets g_szDesktopDir from the desktop services' registry entry, or the built-in default. */
@@ -24,7 +22,7 @@ void ComputeDefaultDesktopDir();
 /* Loads g_UserInfo from "UserInfo.dat" in g_szDesktopDir (creating an empty file there). */
 void ReadUserInfo();
 
-/* Stores g_UserInfo into "UserInfo.dat" in g_szDesktopDir; true when all 2564 bytes were written. */
+/* Stores g_UserInfo into "UserInfo.dat" in g_szDesktopDir; true when the whole record was written. */
 BOOL WriteUserInfo();
 
 #endif

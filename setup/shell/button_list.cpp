@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "res/resource.h"
+
 CommandButton *g_pButtonHead;
 CommandButton *g_pButtonTail;
 int32_t g_xNextButton = FIRST_BUTTON_LEFT;
 int32_t g_yNextButton = FIRST_BUTTON_TOP;
-uint32_t g_idNextButton = 40001;
+uint32_t g_idNextButton = IDM_INSTALL;
 
 bool AppendCommandButton(const char *pszText)
 {

@@ -32,7 +32,7 @@ extern CommandButton *g_pButtonHead;
 extern CommandButton *g_pButtonTail;
 extern int32_t g_xNextButton;     /* FIRST_BUTTON_LEFT, never changes */
 extern int32_t g_yNextButton;     /* FIRST_BUTTON_TOP, then BUTTON_STEP more for every button */
-extern uint32_t g_idNextButton;   /* 40001, then one more for every button */
+extern uint32_t g_idNextButton;   /* IDM_INSTALL, then one more for every button */
 
 /*
  * Appends a button with a copy of pszText at the next place and with the next

@@ -13,7 +13,7 @@ static const char *const c_rgszDeviceLibraries[2] = {"ppcload", "rapi"};
 static void ReportMissingLibrary(const char *pszLibrary)
 {
     char szFormat[CCH_MESSAGE_TEXT], szText[CCH_MESSAGE_TEXT];
-    LoadStringA(g_hInst, IDS_ERR_NODLL, szFormat, sizeof szFormat);
+    LoadProgramString(IDS_ERR_NODLL, szFormat, sizeof szFormat);
     FormatText(szText, sizeof szText, szFormat, pszLibrary);
     ShowMessageText(g_hwndMain, szText, IDS_SETUP_ERROR, MB_OK);
 }

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-static const char c_szReadme[] = "readme.doc\"";
+#include "settings/desktop_dir.h"
+
+static const char c_szReadme[] = RELEASE_NOTES_FILE "\"";
 
 bool ReleaseNotesParameters(const char *pszModulePath, char *pszParams, size_t cchParams)
 {

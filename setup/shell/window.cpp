@@ -15,7 +15,7 @@
 #include "shell/window_layout.h"
 
 HBITMAP g_hbmSplash;
-char g_szFooter[CCH_FOOTER];
+char g_szFooter[CCH_MESSAGE_TEXT];
 
 static const char c_szClassName[] = "tvlSetup";
 
@@ -36,10 +36,9 @@ BOOL RegisterSetupClass(HINSTANCE hInstance)
 
 BOOL CreateSetupWindow(HINSTANCE hInstance, int nCmdShow)
 {
-    char szTitle[1024];
-    szTitle[0] = '\0';
-    LoadStringA(hInstance, IDS_TITLE, szTitle, sizeof szTitle);
-    LoadStringA(hInstance, IDS_FOOTER, g_szFooter, sizeof g_szFooter);
+    char szTitle[CCH_MESSAGE_TEXT];
+    LoadProgramString(IDS_TITLE, szTitle, sizeof szTitle);
+    LoadProgramString(IDS_FOOTER, g_szFooter, sizeof g_szFooter);
 
     HWND hwnd = CreateWindowExA(0, c_szClassName, szTitle, WS_OVERLAPPED | WS_VISIBLE, 0, 0,
                                 MAIN_WIDTH, MAIN_HEIGHT, NULL, NULL, hInstance, NULL);
@@ -55,10 +54,12 @@ BOOL CreateSetupWindow(HINSTANCE hInstance, int nCmdShow)
 static void AddCommandButton(UINT idString)
 {
     char szText[256];
-    szText[0] = '\0';
-    LoadStringA(g_hInst, idString, szText, sizeof szText);
+    LoadProgramString(idString, szText, sizeof szText);
     AppendCommandButton(szText);
 }
+
+static_assert(IDM_RELEASENOTES == IDM_INSTALL + 1 && IDM_WEBSITE == IDM_INSTALL + 2 && IDM_EXIT == IDM_INSTALL + 3,
+              "the buttons get the commands' ids in the order they are added");
 
 // Returns 1, not the 0 that creation expects: the system only tells a -1
 // apart, and the program has always answered 1 here.
@@ -71,7 +72,6 @@ static LRESULT OnMainWindowCreate(HWND hwnd)
     AddCommandButton(IDS_BTN_EXIT);
 
     memset(&g_UserInfo, 0, sizeof g_UserInfo);
-    g_UserInfo.szName[0] = '\0';
 
     HICON hIcon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, 16, 16,
                                                 LR_DEFAULTCOLOR));
@@ -101,42 +101,34 @@ static LRESULT OnMainWindowDestroy()
     return 0;
 }
 
-static void ShowReleaseNotes(HWND hwnd)
+// Opens pszFile, a program or an address, as the shell does.
+static BOOL ShellOpen(HWND hwnd, const char *pszFile, const char *pszParameters, int nShow)
 {
-    char szModule[CCH_RELEASE_NOTES];
-    DWORD cch = GetModuleFileNameA(NULL, szModule, sizeof szModule);
-    if (cch == 0 || cch >= sizeof szModule)
-        return;
-    szModule[cch] = '\0';
-    char szParams[CCH_RELEASE_NOTES];
-    if (!ReleaseNotesParameters(szModule, szParams, sizeof szParams))
-        return;
-
     SHELLEXECUTEINFOA sei;
     memset(&sei, 0, sizeof sei);
     sei.cbSize = sizeof sei;
     sei.hwnd = hwnd;
-    sei.lpFile = "wordpad.exe";
-    sei.lpParameters = szParams;
-    sei.nShow = SW_SHOWMAXIMIZED;
-    ShellExecuteExA(&sei);
+    sei.lpFile = pszFile;
+    sei.lpParameters = pszParameters;
+    sei.nShow = nShow;
+    return ShellExecuteExA(&sei);
+}
+
+static void ShowReleaseNotes(HWND hwnd)
+{
+    char szModule[CCH_RELEASE_NOTES];
+    char szParams[CCH_RELEASE_NOTES];
+    if (GetProgramPath(szModule, sizeof szModule) && ReleaseNotesParameters(szModule, szParams, sizeof szParams))
+        ShellOpen(hwnd, "wordpad.exe", szParams, SW_SHOWMAXIMIZED);
 }
 
 static void ShowWebPage(HWND hwnd)
 {
     char szAddress[512];
-    szAddress[0] = '\0';
-    LoadStringA(g_hInst, IDS_WEB_ADDRESS, szAddress, sizeof szAddress);
-
-    SHELLEXECUTEINFOA sei;
-    memset(&sei, 0, sizeof sei);
-    sei.cbSize = sizeof sei;
-    sei.hwnd = hwnd;
-    sei.lpFile = szAddress;
-    if (ShellExecuteExA(&sei))
-        return;
-
-    ShowStringMessage(hwnd, IDS_NOBROWSER, IDS_NOBROWSER_CAPTION, MB_OK);
+    LoadProgramString(IDS_WEB_ADDRESS, szAddress, sizeof szAddress);
+    // The address goes with the show mode it always had, 0.
+    if (!ShellOpen(hwnd, szAddress, NULL, 0))
+        ShowStringMessage(hwnd, IDS_NOBROWSER, IDS_NOBROWSER_CAPTION, MB_OK);
 }
 
 static LRESULT OnMainWindowCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)

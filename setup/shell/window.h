@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#define CCH_FOOTER 1024
+#include "base/message.h"
 
 extern HBITMAP g_hbmSplash;
-extern char g_szFooter[CCH_FOOTER];
+extern char g_szFooter[CCH_MESSAGE_TEXT];
 
 /* Registers "tvlSetup"; on success g_hInst holds the instance. */
 BOOL RegisterSetupClass(HINSTANCE hInstance);

@@ -32,20 +32,24 @@ static void DrawSplash(HDC hdc)
     DeleteDC(hdcMem);
 }
 
-// The captions are drawn in a face named here, not taken from the string
-// table: Arial is on every desktop the program runs on, and its metrics are
-// what the buttons' 30 pixels were made for.
-static void DrawButton(HDC hdc, const CommandButton *pButton)
+// The captions and the footer are drawn in a face named here, not taken
+// from the string table: Arial is on every desktop the program runs on, and
+// its metrics are what the buttons' 30 pixels were made for.
+static HFONT CreateArialFont(LONG lHeight, LONG lWeight, BYTE fItalic)
 {
     LOGFONTA lf;
     memset(&lf, 0, sizeof lf);
     CopyText(lf.lfFaceName, sizeof lf.lfFaceName, "Arial");
-    lf.lfWeight = FW_BOLD;
-    lf.lfHeight = 25;
-    if (pButton->fHover)
-        lf.lfItalic = 1;
+    lf.lfHeight = lHeight;
+    lf.lfWeight = lWeight;
+    lf.lfItalic = fItalic;
+    return CreateFontIndirectA(&lf);
+}
+
+static void DrawButton(HDC hdc, const CommandButton *pButton)
+{
     SetTextColor(hdc, pButton->fHover ? c_rgbYellow : c_rgbWhite);
-    HFONT hFont = CreateFontIndirectA(&lf);
+    HFONT hFont = CreateArialFont(25, FW_BOLD, pButton->fHover ? 1 : 0);
     HGDIOBJ hFontOld = SelectObject(hdc, hFont);
 
     LOGBRUSH lb = {BS_SOLID, c_rgbDarkBlue, 0};
@@ -63,11 +67,7 @@ static void DrawButton(HDC hdc, const CommandButton *pButton)
 
 static void DrawFooter(HDC hdc)
 {
-    LOGFONTA lf;
-    memset(&lf, 0, sizeof lf);
-    CopyText(lf.lfFaceName, sizeof lf.lfFaceName, "Arial");
-    lf.lfHeight = 8;
-    HFONT hFont = CreateFontIndirectA(&lf);
+    HFONT hFont = CreateArialFont(8, FW_DONTCARE, 0);
     HGDIOBJ hFontOld = SelectObject(hdc, hFont);
     SetTextColor(hdc, c_rgbGrey);
     SetBkColor(hdc, c_rgbWhite);

@@ -21,3 +21,10 @@ public:
 private:
     Bytes *out_;
 };
+
+// Overwrites the count at offset at, little-endian as the payload stores it.
+inline void PutCount(Bytes *b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        (*b)[at + i] = uint8_t(v >> (8 * i));
+}

@@ -1,5 +1,5 @@
 // The window-free half of the device install step: the load script for every
-// component choice, the size estimate and space check, the loader's command
+// choice of books, the size estimate and space check, the loader's command
 // line and the program started on the device. The script's files are checked
 // against the distribution's manifest (dist/manifest.txt), which lists them.
 #include <gtest/gtest.h>
@@ -11,21 +11,13 @@
 
 #include "device/load_script.h"
 #include "dist_books.h"
+#include "res/resource.h"
 
 namespace {
 
 const std::string kBooksDir = "\\Program Files\\qARNEL Beta\\Books";
 
-// The distribution's records, as the manifest reader reads them.
-std::vector<ManifestRecord> Manifest()
-{
-    std::vector<ManifestRecord> records;
-    std::vector<std::string> errors;
-    ReadManifest(SETUP_DIST_MANIFEST, &records, &errors);
-    for (const std::string &error : errors)
-        ADD_FAILURE() << error;
-    return records;
-}
+std::vector<ManifestRecord> Manifest() { return ReadDistManifest(SETUP_DIST_MANIFEST); }
 
 // Lines of a text-mode text: each must end in CR LF.
 std::vector<std::string> Split(const std::string &text)
@@ -75,19 +67,14 @@ bool AppendTo(void *pvText, const char *pch, size_t cch)
     return true;
 }
 
-std::vector<std::string> ScriptFor(BookChoice choice)
+std::vector<std::string> ScriptFor(BookSet books, const Book *rgBooks = c_rgBooks)
 {
+    ChooseBooks(books);
     std::string text;
     TextStream stream(AppendTo, &text);
-    WriteLoadScriptLines(&stream, choice);
+    WriteLoadScriptLines(&stream, rgBooks);
     EXPECT_TRUE(stream.Flush());
     return Split(text);
-}
-
-std::string ChoiceName(BookChoice c)
-{
-    return std::string("film=") + (c.fFilm ? "1" : "0") + " news=" + (c.fNews ? "1" : "0") +
-           " custom=" + (c.fCustom ? "1" : "0");
 }
 
 // The copy line of a book's file: desktop folder, device folder, file.
@@ -99,17 +86,18 @@ std::string CopyLine(const std::string &from, const std::string &to, const std::
 // The script a choice must give: the application and its help, the books'
 // folder, a folder for each chosen book, a copy line for each file the
 // manifest lists in a chosen book, the two shortcuts and the end.
-std::vector<std::string> ExpectedScript(BookChoice choice, const std::vector<ManifestRecord> &manifest)
+std::vector<std::string> ExpectedScript(BookSet books, const std::vector<ManifestRecord> &manifest,
+                                        const Book *rgBooks = c_rgBooks)
 {
     std::vector<std::string> lines = {"copy . . qARNEL.exe", "copy . \\Windows qARNEL.htc",
                                       "mkdir \"" + kBooksDir + "\" "};
-    for (int i = 0; i < 3; ++i)
-        if (BookChosen(choice, i))
-            lines.push_back("mkdir \"" + kBooksDir + "\\" + kDistBooks[i].deviceDir + "\" ");
-    for (int i = 0; i < 3; ++i)
-        if (BookChosen(choice, i))
-            for (const ManifestRecord &r : BookRecords(manifest, kDistBooks[i]))
-                lines.push_back(CopyLine(r.dir, kBooksDir + "\\" + kDistBooks[i].deviceDir, r.name));
+    for (int i = 0; i < CBOOKS; ++i)
+        if (Takes(books, i))
+            lines.push_back("mkdir \"" + kBooksDir + "\\" + rgBooks[i].pszDeviceDir + "\" ");
+    for (int i = 0; i < CBOOKS; ++i)
+        if (Takes(books, i))
+            for (const ManifestRecord &r : BookRecords(manifest, rgBooks[i]))
+                lines.push_back(CopyLine(r.dir, kBooksDir + "\\" + rgBooks[i].pszDeviceDir, r.name));
     lines.push_back("createShortcut \\Windows\\Programs \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ");
     lines.push_back("createShortcut \\Windows\\Desktop  \"qARNEL Beta.lnk\" . \"qARNEL.exe\" ");
     lines.push_back("exit");
@@ -147,14 +135,19 @@ std::vector<std::string> Comparable(std::vector<std::string> lines)
     return lines;
 }
 
-TEST(LoadScript, EveryComponentChoiceCopiesTheChosenBooksAsTheManifestListsThem)
+// Every choice, with the program's table and with one where a book's folder
+// on the device has another name: renaming it is one edit, in the book's row.
+TEST(LoadScript, EveryChoiceOfBooksCopiesTheChosenBooksAsTheManifestListsThem)
 {
     const std::vector<ManifestRecord> manifest = Manifest();
     ASSERT_FALSE(manifest.empty());
-    for (int mask = 0; mask < 8; ++mask) {
-        BookChoice choice = {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0};
-        EXPECT_EQ(Comparable(ScriptFor(choice)), Comparable(ExpectedScript(choice, manifest))) << ChoiceName(choice);
-    }
+    Book rgRenamed[CBOOKS];
+    std::copy(c_rgBooks, c_rgBooks + CBOOKS, rgRenamed);
+    rgRenamed[BookRow(IDC_NEWSBOOK)].pszDeviceDir = "News of the Day";
+    for (const Book *rgBooks : {c_rgBooks, static_cast<const Book *>(rgRenamed)})
+        for (BookSet books = 0; books <= kAllBooks; ++books)
+            EXPECT_EQ(Comparable(ScriptFor(books, rgBooks)), Comparable(ExpectedScript(books, manifest, rgBooks)))
+                << rgBooks[BookRow(IDC_NEWSBOOK)].pszDeviceDir << ", books " << books;
 }
 
 // The book files are listed twice on purpose: in the manifest (what setup.exe
@@ -165,7 +158,7 @@ TEST(LoadScript, EveryCopyLineNamesAManifestRecordAndEveryBookFileHasItsCopyLine
     const std::vector<ManifestRecord> manifest = Manifest();
     ASSERT_FALSE(manifest.empty());
     std::vector<bool> copied(manifest.size(), false);
-    for (const std::string &line : ScriptFor({true, true, true})) {
+    for (const std::string &line : ScriptFor(kAllBooks)) {
         std::vector<std::string> words = Words(line);
         if (words.empty() || words[0] != "copy")
             continue;
@@ -189,60 +182,65 @@ TEST(LoadScript, EveryCopyLineNamesAManifestRecordAndEveryBookFileHasItsCopyLine
                                    << manifest[i].name << " has no copy line in the load script";
 }
 
-TEST(LoadScript, LineCountsAndOrderOfTheIssueExamples)
+TEST(LoadScript, LineCountsAndOrderOfTheWorkedExamples)
 {
     const std::vector<ManifestRecord> manifest = Manifest();
-    size_t files[3];
-    for (int i = 0; i < 3; ++i) {
-        files[i] = BookRecords(manifest, kDistBooks[i]).size();
-        ASSERT_GT(files[i], 0u) << kDistBooks[i].dir;
+    size_t files = 0;
+    for (const Book &book : c_rgBooks) {
+        ASSERT_GT(BookRecords(manifest, book).size(), 0u) << book.pszPayloadDir;
+        files += BookRecords(manifest, book).size();
     }
     // Six lines of its own, and for each chosen book a folder and its files.
-    EXPECT_EQ(ScriptFor({true, true, true}).size(), 6u + 3 + files[0] + files[1] + files[2]);
+    EXPECT_EQ(ScriptFor(kAllBooks).size(), 6u + CBOOKS + files);
 
-    std::vector<std::string> none = ScriptFor({false, false, false});
+    std::vector<std::string> none = ScriptFor(0);
     ASSERT_EQ(none.size(), 6u);
     EXPECT_EQ(none[2], "mkdir \"\\Program Files\\qARNEL Beta\\Books\" ");   // still made
 
-    std::vector<std::string> news = ScriptFor({false, true, false});
-    ASSERT_EQ(news.size(), 6u + 1 + files[1]);
-    EXPECT_EQ(news[3], "mkdir \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" ");
-    for (size_t i = 4; i < 4 + files[1]; ++i)
-        EXPECT_EQ(news[i].rfind("copy books\\tarvelo ", 0), 0u) << news[i];
-    EXPECT_EQ(news[4 + files[1]].rfind("createShortcut \\Windows\\Programs ", 0), 0u);
+    const Book &news = c_rgBooks[BookRow(IDC_NEWSBOOK)];
+    const std::string newsDir = kBooksDir + "\\" + news.pszDeviceDir;
+    std::vector<std::string> script = ScriptFor(Only(IDC_NEWSBOOK));
+    const size_t newsFiles = BookRecords(manifest, news).size();
+    ASSERT_EQ(script.size(), 6u + 1 + newsFiles);
+    EXPECT_EQ(script[3], "mkdir \"" + newsDir + "\" ");
+    for (size_t i = 4; i < 4 + newsFiles; ++i)
+        EXPECT_EQ(script[i].rfind("copy " + std::string(news.pszPayloadDir) + " ", 0), 0u) << script[i];
+    EXPECT_EQ(script[4 + newsFiles].rfind("createShortcut \\Windows\\Programs ", 0), 0u);
     // The bitmap keeps the name the device has always been given.
-    EXPECT_NE(std::find(news.begin(), news.end(),
-                        "copy books\\tarvelo \"\\Program Files\\qARNEL Beta\\Books\\TARVELO\" \"LOGO.2bp\" "),
-              news.end());
+    EXPECT_NE(std::find(script.begin(), script.end(), CopyLine(news.pszPayloadDir, newsDir, "LOGO.2bp")), script.end());
 }
 
 TEST(SizeEstimate, WorkedRowsAndTheSpaceBoundary)
 {
     struct Row {
         const char *cpu;
-        BookChoice choice;
+        BookSet books;
         int32_t estimate, needed;
         uint32_t minimumFree;
     };
     const Row rows[] = {
-        {"SH3", {false, false, false}, 32768, 34078, 35078},
-        {"SH3", {true, true, true}, 213014, 221534, 222534},
-        {"MIPS", {false, false, false}, 40960, 42598, 43598},
-        {"MIPS", {true, false, false}, 175206, 182214, 183214},
-        {"MIPS", {true, true, true}, 221206, 230054, 231054},
+        {"SH3", 0, 32768, 34078, 35078},
+        {"SH3", kAllBooks, 213014, 221534, 222534},
+        {"MIPS", 0, 40960, 42598, 43598},
+        {"MIPS", Only(IDC_FILMBOOK), 175206, 182214, 183214},
+        {"MIPS", kAllBooks, 221206, 230054, 231054},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(std::string(row.cpu) + " " + ChoiceName(row.choice));
-        EXPECT_EQ(EstimateDeviceBytes(row.cpu, row.choice), row.estimate);
+        SCOPED_TRACE(std::string(row.cpu) + ", books " + std::to_string(row.books));
+        ChooseBooks(row.books);
+        EXPECT_EQ(EstimateDeviceBytes(row.cpu), row.estimate);
         EXPECT_EQ(NeededDeviceBytes(row.estimate), row.needed);
         EXPECT_TRUE(DeviceHasRoom(row.minimumFree, row.needed));
         EXPECT_FALSE(DeviceHasRoom(row.minimumFree - 1, row.needed));
     }
     // Only exactly "SH3" has the smaller base.
-    EXPECT_EQ(EstimateDeviceBytes("sh3", {false, false, false}), 40960);
-    EXPECT_EQ(EstimateDeviceBytes("SH3 ", {false, false, false}), 40960);
-    EXPECT_EQ(EstimateDeviceBytes("", {false, true, false}), 40960 + 37000);
-    EXPECT_EQ(EstimateDeviceBytes("SH3", {false, false, true}), 32768 + 9000);
+    ChooseBooks(0);
+    EXPECT_EQ(EstimateDeviceBytes("sh3"), 40960);
+    EXPECT_EQ(EstimateDeviceBytes("SH3 "), 40960);
+    ChooseBooks(Only(IDC_NEWSBOOK));
+    EXPECT_EQ(EstimateDeviceBytes(""), 40960 + 37000);
+    ChooseBooks(Only(IDC_CUSTOMBOOK));
+    EXPECT_EQ(EstimateDeviceBytes("SH3"), 32768 + 9000);
     // Free space is unsigned: a device with more than 2 GB free has room.
     EXPECT_TRUE(DeviceHasRoom(0xFFFFFFFFu, 230054));
     EXPECT_TRUE(DeviceHasRoom(0x80000000u, 230054));
@@ -282,12 +280,9 @@ TEST(LoadCommandLine, FullFieldsWithoutTerminatorStayInside)
 
 TEST(DeviceProgram, PathNamesTheInstalledApplicationWidenedByteByByte)
 {
-    char sz[CCH_DEVICE_PROGRAM_PATH];
-    ASSERT_TRUE(FormatDeviceProgramPath(sz, sizeof sz));
-    EXPECT_STREQ(sz, "\\Program Files\\qARNEL Beta\\qARNEL.exe");
-
+    EXPECT_STREQ(c_szDeviceProgram, "\\Program Files\\qARNEL Beta\\qARNEL.exe");
     char16_t wsz[CCH_DEVICE_PROGRAM_PATH];
-    ASSERT_TRUE(WidenAnsi(wsz, CCH_DEVICE_PROGRAM_PATH, sz));
+    ASSERT_TRUE(WidenAnsi(wsz, CCH_DEVICE_PROGRAM_PATH, c_szDeviceProgram));
     EXPECT_EQ(std::u16string(wsz), u"\\Program Files\\qARNEL Beta\\qARNEL.exe");
 
     // Bytes above 0x7F are sign-extended; a short buffer cuts and terminates.

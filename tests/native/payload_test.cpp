@@ -62,12 +62,6 @@ Scanned Scan(const Bytes &bytes, const char *root = "C:\\desk")
     return s;
 }
 
-void PutCount(Bytes *b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        (*b)[at + i] = uint8_t(v >> (8 * i));
-}
-
 const std::vector<Rec> kThree = {
     {"qARNEL.htc", ".", "<html>help</html>"},
     {"toc.txt", "books\\film", "Film\tfilm01.htm\r\n"},

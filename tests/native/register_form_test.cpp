@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "example_user.h"
 #include "extract/register_form.h"
 
 namespace {
@@ -29,40 +30,18 @@ std::string Form(const USERINFO &info, const char *product = "10971")
     return sz;
 }
 
-USERINFO Empty()
-{
-    USERINFO info;
-    memset(&info, 0, sizeof info);
-    return info;
-}
-
 TEST(RegistrationForm, ExampleRecordGivesTheTwentyFourLines)
 {
-    USERINFO info = Empty();
-    strcpy(info.szName, "Ann Lee");
-    strcpy(info.szCompany, "Lee Ltd");
-    strcpy(info.szCity, "Kent");
-    strcpy(info.szState, "WA");
-    strcpy(info.szPostalCode, "98032");
-    strcpy(info.szCountry, "USA");
-    const std::string dashes(100, '-');
-    const std::vector<std::string> expected = {
-        dashes, "\t\tAutomatic rOSK Registration Form", dashes, "",
-        "Product Number:  10971", "", "Product Version: 1.0.BBBB-beta", "",
-        "Device Type:     Handheld PC", "", "", "Registered User:", "",
-        "Ann Lee", "Lee Ltd", "", "Kent", "WA, 98032  USA", "",
-        "Phone:     ", "Fax:     ", "Key Number: ", "", "",
-    };
-    EXPECT_EQ(Lines(Form(info)), expected);
+    EXPECT_EQ(Lines(Form(ExampleUserInfo())), ExampleFormLines());
 }
 
 TEST(RegistrationForm, EmptyFieldsKeepTheShapeAndAddressesKeepTheirLineBreaks)
 {
-    std::vector<std::string> lines = Lines(Form(Empty()));
+    std::vector<std::string> lines = Lines(Form(USERINFO{}));
     ASSERT_EQ(lines.size(), 24u);
     EXPECT_EQ(lines[17], ",   ");
 
-    USERINFO info = Empty();
+    USERINFO info = USERINFO{};
     strcpy(info.szAddress, "1 Main St\r\nSuite 2");
     strcpy(info.szKeyNumber, "K-77");
     std::string form = Form(info);

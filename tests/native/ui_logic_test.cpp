@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialogs/placement.h"
+#include "res/resource.h"
 #include "settings/desktop_dir.h"
 #include "shell/button_list.h"
 #include "shell/release_notes.h"
@@ -24,7 +25,7 @@ protected:
         FreeCommandButtons();
         g_xNextButton = 260;
         g_yNextButton = 75;
-        g_idNextButton = 40001;
+        g_idNextButton = IDM_INSTALL;
     }
     static void AddFour()
     {
@@ -63,7 +64,7 @@ TEST_F(Buttons, FourButtonsStackDownwardWithConsecutiveIdsAndOwnCaptions)
     EXPECT_EQ(g_pButtonTail, list[3]);
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(list[i]->idCommand, 40001 + i);
+        EXPECT_EQ(list[i]->idCommand, IDM_INSTALL + i);
         EXPECT_EQ(list[i]->rc.left, 260);
         EXPECT_EQ(list[i]->rc.top, 75 + 60 * i);
         EXPECT_EQ(list[i]->rc.right, 560);
@@ -71,7 +72,7 @@ TEST_F(Buttons, FourButtonsStackDownwardWithConsecutiveIdsAndOwnCaptions)
         EXPECT_EQ(list[i]->fHover, 0);
     }
     EXPECT_EQ(g_yNextButton, 315);
-    EXPECT_EQ(g_idNextButton, 40005u);
+    EXPECT_EQ(g_idNextButton, IDM_EXIT + 1u);
     EXPECT_EQ(g_xNextButton, 260);
     EXPECT_STREQ(list[0]->pszText, "  &Install the 'qARNEL' beta ");
     // The record holds a copy, not the caller's buffer.
@@ -105,22 +106,22 @@ TEST_F(Buttons, HoverChangesOnlyWhenThePointerCrossesAnEdge)
 {
     AddFour();
     EXPECT_EQ(HoveredButton(), nullptr);
-    EXPECT_EQ(Move(400, 90), std::vector<int>{40001});
+    EXPECT_EQ(Move(400, 90), std::vector<int>{IDM_INSTALL});
     EXPECT_EQ(HoveredButton(), g_pButtonHead);
     // Within the same button, then within the gap below it: one change only.
     EXPECT_TRUE(Move(300, 100).empty());
-    EXPECT_EQ(Move(400, 120), std::vector<int>{40001});
+    EXPECT_EQ(Move(400, 120), std::vector<int>{IDM_INSTALL});
     EXPECT_TRUE(Move(450, 130).empty());
     EXPECT_EQ(HoveredButton(), nullptr);
 
     // Straight from one button onto another: both change, in list order.
-    EXPECT_EQ(Move(400, 150), std::vector<int>{40002});
-    EXPECT_EQ(Move(400, 270), (std::vector<int>{40002, 40004}));
-    EXPECT_EQ(HoveredButton()->idCommand, 40004);
-    EXPECT_EQ(Move(400, 90), (std::vector<int>{40001, 40004}));
+    EXPECT_EQ(Move(400, 150), std::vector<int>{IDM_RELEASENOTES});
+    EXPECT_EQ(Move(400, 270), (std::vector<int>{IDM_RELEASENOTES, IDM_EXIT}));
+    EXPECT_EQ(HoveredButton()->idCommand, IDM_EXIT);
+    EXPECT_EQ(Move(400, 90), (std::vector<int>{IDM_INSTALL, IDM_EXIT}));
 
     // Coordinates are unsigned 16-bit: a pointer left of the window (x -1) is far right.
-    EXPECT_EQ(Move(0xFFFF, 90), std::vector<int>{40001});
+    EXPECT_EQ(Move(0xFFFF, 90), std::vector<int>{IDM_INSTALL});
     EXPECT_EQ(HoveredButton(), nullptr);
 }
 

@@ -29,12 +29,6 @@ using namespace extract_support;
 
 namespace {
 
-bool LongForm()
-{
-    const char *mode = getenv("SETUP_ROBUSTNESS");
-    return mode != nullptr && std::string(mode) == "long";
-}
-
 struct Case {
     std::string what;
     Bytes setup;

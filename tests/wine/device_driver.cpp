@@ -1,7 +1,7 @@
 // Runs the device install step the way the install sequence does, for the
 // tests in device_step_test.cpp:
 //   device_driver DESKTOPDIR BOOKS NAME COMPANY [FAULTED]
-// BOOKS is three digits (film, news, custom: 1 = chosen); NAME and COMPANY
+// BOOKS is a digit for each row of c_rgBooks (1 = chosen); NAME and COMPANY
 // are percent-encoded (device_support.h). The driver lays out DESKTOPDIR as
 // the extraction leaves it (payload files, "UserInfo.dat" with the name and
 // company), makes it the current directory, shows a main window and calls
@@ -46,7 +46,7 @@ LRESULT CALLBACK AnswerFaultMessage(int code, WPARAM wParam, LPARAM lParam)
 
 int main(int argc, char **argv)
 {
-    if ((argc != 5 && argc != 6) || strlen(argv[2]) != 3)
+    if ((argc != 5 && argc != 6) || strlen(argv[2]) != CBOOKS)
         return 2;
     const int faulted = argc == 6 ? atoi(argv[5]) : 0;
     std::string dir = argv[1];
@@ -54,9 +54,8 @@ int main(int argc, char **argv)
     if (!device_support::CopyPayload(dir))
         return 2;
 
-    g_fFilmBook = argv[2][0] == '1';
-    g_fNewsBook = argv[2][1] == '1';
-    g_fCustomBook = argv[2][2] == '1';
+    for (int i = 0; i < CBOOKS; ++i)
+        *c_rgBooks[i].pfChosen = argv[2][i] == '1';
     CopyText(g_szDesktopDir, sizeof g_szDesktopDir, dir.c_str());
     memset(&g_UserInfo, 0, sizeof g_UserInfo);
     CopyText(g_UserInfo.szName, sizeof g_UserInfo.szName, device_support::DecodeArg(argv[3]).c_str());

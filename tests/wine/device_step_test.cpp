@@ -44,15 +44,18 @@ class DeviceStep : public ::testing::Test {
 protected:
     void Use(const std::string &settings) { device_ = std::make_unique<EmulatedDevice>(settings); }
 
-    // Runs the step with the books chosen ("111" = film, news, custom) and
-    // presses OK on every message box it shows, in order. faulted > 0: that
-    // many steps with the armed fault, then one without (device_driver.cpp).
-    Outcome Run(const std::string &books, const std::string &name = "Ann Lee", const std::string &company = "",
+    // Runs the step with those books chosen and presses OK on every message
+    // box it shows, in order. faulted > 0: that many steps with the armed
+    // fault, then one without (device_driver.cpp).
+    Outcome Run(BookSet books, const std::string &name = "Ann Lee", const std::string &company = "",
                 int faulted = 0)
     {
         Outcome out;
+        std::string digits;
+        for (int i = 0; i < CBOOKS; ++i)
+            digits += Takes(books, i) ? '1' : '0';
         robot::Process::Options options;
-        options.args = "\"" + Desktop() + "\" " + books + " " + device_support::EncodeArg(name) + " " +
+        options.args = "\"" + Desktop() + "\" " + digits + " " + device_support::EncodeArg(name) + " " +
                        device_support::EncodeArg(company) + (faulted ? " " + std::to_string(faulted) : "");
         options.env = {{"HPC_DEVICE", device_->dir()}};
         robot::Process driver(BuildFile("device_driver.exe"), options);
@@ -114,7 +117,7 @@ const std::vector<std::string> kAllCalls = {"Load_Init",         "Load_AlreadyIn
 TEST_F(DeviceStep, LoadsTheApplicationAndStartsIt)
 {
     Use(DeviceSettings("SH3", 4194304));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 11u);
     EXPECT_TRUE(out.boxes.empty());
     EXPECT_EQ(Calls(), kAllCalls);
@@ -145,7 +148,7 @@ TEST_F(DeviceStep, LoadsTheApplicationAndStartsIt)
 TEST_F(DeviceStep, NoDeviceShowsOnlyTheCommunicationsMessage)
 {
     Use("[Device]\r\nAttached=0\r\n");
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 10u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].caption, "Setup Error");
@@ -158,7 +161,7 @@ TEST_F(DeviceStep, NoDeviceShowsOnlyTheCommunicationsMessage)
 TEST_F(DeviceStep, UnknownProcessorStopsAfterTheScriptIsWritten)
 {
     Use(DeviceSettings("", 4194304));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 10u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].caption, "Setup Error");
@@ -172,13 +175,13 @@ TEST_F(DeviceStep, FreeSpaceOfNeededPlus1000PassesAndOneByteLessFails)
 {
     // MIPS, all three books: 221206 * 1.04 = 230054 needed.
     Use(DeviceSettings("MIPS", 231054));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 11u);
     EXPECT_TRUE(out.boxes.empty());
     EXPECT_TRUE(Logged(CommandLine("MIPS", 230054)));
 
     Use(DeviceSettings("MIPS", 231053));
-    out = Run("111");
+    out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 10u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].text, kNoSpace);
@@ -190,7 +193,7 @@ TEST_F(DeviceStep, FreeSpaceOfNeededPlus1000PassesAndOneByteLessFails)
 TEST_F(DeviceStep, FailedLoadShowsTheIncompleteMessageAndStartsNothing)
 {
     Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nLoadFails=1\r\n"));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 10u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].text, kIncomplete);
@@ -200,7 +203,7 @@ TEST_F(DeviceStep, FailedLoadShowsTheIncompleteMessageAndStartsNothing)
     // A device that goes away in the middle of the load: the same message,
     // and the application is not recorded as installed.
     Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nDetachAfter=5\r\n"));
-    out = Run("111");
+    out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 10u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].text, kIncomplete);
@@ -211,7 +214,7 @@ TEST_F(DeviceStep, AlreadyInstalledNoticeComesFirstAndNeverStopsTheStep)
 {
     const std::string installed = "[Installed]\r\nqARNEL=\\Program Files\\qARNEL Beta\r\n";
     Use(DeviceSettings("", 4194304, installed));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     ASSERT_EQ(out.boxes.size(), 2u);
     EXPECT_EQ(out.boxes[0].caption, "Setup Suggestion:");
     EXPECT_EQ(out.boxes[0].text.rfind(kAlreadyInstalledStart, 0), 0u) << out.boxes[0].text;
@@ -219,7 +222,7 @@ TEST_F(DeviceStep, AlreadyInstalledNoticeComesFirstAndNeverStopsTheStep)
     EXPECT_EQ(out.boxes[1].text, kCpuType);
 
     Use(DeviceSettings("SH3", 4194304, installed));
-    out = Run("000");
+    out = Run(0);
     EXPECT_EQ(out.exitCode, 11u);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].caption, "Setup Suggestion:");
@@ -229,7 +232,7 @@ TEST_F(DeviceStep, AlreadyInstalledNoticeComesFirstAndNeverStopsTheStep)
 TEST_F(DeviceStep, OnlyUpperCaseSh3HasTheSmallerBase)
 {
     Use(DeviceSettings("sh3", 4194304));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     EXPECT_EQ(out.exitCode, 11u);
     EXPECT_TRUE(Logged(CommandLine("sh3", 230054)));
     EXPECT_EQ(ReadText(device_->Store("\\Program Files\\qARNEL Beta\\qARNEL.exe")),
@@ -237,14 +240,14 @@ TEST_F(DeviceStep, OnlyUpperCaseSh3HasTheSmallerBase)
 
     // A 16-character name comes unterminated: it is cut at 15, never overrun.
     Use(DeviceSettings("SH3-RISC-PROCESSOR", 4194304));
-    out = Run("000");
+    out = Run(0);
     EXPECT_TRUE(Logged(CommandLine("SH3-RISC-PROCES", 42598))) << Log().back();
 }
 
 TEST_F(DeviceStep, FaultInsideTheLoaderIsCaughtAndTheProgramGoesOn)
 {
     Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nAccessViolationAfter=3\r\n"));
-    Outcome out = Run("111");
+    Outcome out = Run(kAllBooks);
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].caption, "bugbug");
     EXPECT_EQ(out.boxes[0].text, "Fatal Exception in Setup");
@@ -276,7 +279,7 @@ TEST_F(DeviceStep, EveryKindOfExceptionInEachLoaderFunctionIsCaught)
         const std::string &function = c.first, &kind = c.second;
         SCOPED_TRACE(function + " " + kind);
         Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nFaultIn=" + function + "\r\nFaultKind=" + kind + "\r\n"));
-        Outcome out = Run("000");
+        Outcome out = Run(0);
         ASSERT_EQ(out.boxes.size(), 1u);
         EXPECT_EQ(out.boxes[0].caption, "bugbug");
         EXPECT_EQ(out.boxes[0].text, "Fatal Exception in Setup");
@@ -299,7 +302,7 @@ TEST_F(DeviceStep, TwoHundredFaultsInARowThenTheStepCompletes)
     // The driver answers the 200 fault messages itself (exit code 12 when
     // one is missing), then runs the step once more without the fault.
     Use(DeviceSettings("SH3", 4194304, "[Faults]\r\nFaultIn=Load\r\nFaultKind=CppThrow\r\n"));
-    Outcome out = Run("000", "Ann Lee", "", 200);
+    Outcome out = Run(0, "Ann Lee", "", 200);
     EXPECT_EQ(out.exitCode, 11u);
     std::vector<std::string> log = Log();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Load_Exit"), 201);
@@ -309,7 +312,7 @@ TEST_F(DeviceStep, TwoHundredFaultsInARowThenTheStepCompletes)
 TEST_F(DeviceStep, QuotesInNameAndCompanyStayInsideTheirFields)
 {
     Use(DeviceSettings("SH3", 4194304));
-    Outcome out = Run("000", "Ann \"Q\" Lee", "\" x.ld \"");
+    Outcome out = Run(0, "Ann \"Q\" Lee", "\" x.ld \"");
     EXPECT_EQ(out.exitCode, 11u);
     EXPECT_TRUE(Logged(CommandLine("SH3", 34078, "Ann 'Q' Lee", "' x.ld '"))) << Log()[4];
     // The stored record keeps the text as typed.
@@ -322,7 +325,7 @@ TEST_F(DeviceStep, QuotesInNameAndCompanyStayInsideTheirFields)
 TEST_F(DeviceStep, LoaderProgressWindowIsOwnedByTheMainWindow)
 {
     Use(DeviceSettings("SH3", 4194304, "CommandDelay=200\r\n"));
-    Outcome out = Run("000");
+    Outcome out = Run(0);
     EXPECT_EQ(out.exitCode, 11u);
     EXPECT_TRUE(out.progressOwnedByMain);
 }

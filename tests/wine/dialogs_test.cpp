@@ -310,54 +310,34 @@ TEST_F(Dialogs, UserInfoShowsTheRecordStoredInTheDesktopDirectory)
 
 // ---- Options ----
 
-struct Boxes {
-    bool film, news, custom;
-    bool operator==(const Boxes &o) const { return film == o.film && news == o.news && custom == o.custom; }
-};
-std::ostream &operator<<(std::ostream &os, const Boxes &b)
-{
-    return os << "film " << b.film << " news " << b.news << " custom " << b.custom;
-}
-Boxes Read(HWND dlg)
-{
-    return Boxes{robot::IsChecked(dlg, IDC_FILMBOOK), robot::IsChecked(dlg, IDC_NEWSBOOK),
-                 robot::IsChecked(dlg, IDC_CUSTOMBOOK)};
-}
-void Set(HWND dlg, const Boxes &b)
-{
-    robot::SetChecked(dlg, IDC_FILMBOOK, b.film);
-    robot::SetChecked(dlg, IDC_NEWSBOOK, b.news);
-    robot::SetChecked(dlg, IDC_CUSTOMBOOK, b.custom);
-}
-
 TEST_F(Dialogs, OptionsMirrorTheComponentFlagsAndCancelKeepsThem)
 {
     Start();
     HWND dlg = OpenOptions();
     ASSERT_TRUE(dlg);
-    EXPECT_EQ(Read(dlg), (Boxes{true, true, true})) << "all three books at first";
+    EXPECT_EQ(dialog_walk::TickedBooks(dlg), kAllBooks) << "every book at first";
     EXPECT_EQ(robot::ItemText(dlg, IDC_DESKTOPDIR), desktopDir_);
 
-    const Boxes steps[] = {{false, true, true}, {true, false, false}, {false, false, false}, {true, true, false}};
-    Boxes stored = {true, true, true};
-    for (const Boxes &b : steps) {
-        SCOPED_TRACE(::testing::PrintToString(b));
+    const BookSet steps[] = {kAllBooks & ~Only(IDC_FILMBOOK), Only(IDC_FILMBOOK), 0, kAllBooks & ~Only(IDC_CUSTOMBOOK)};
+    BookSet stored = kAllBooks;
+    for (BookSet b : steps) {
+        SCOPED_TRACE("books " + std::to_string(b));
         // Changed, then cancelled: the next opening shows the stored flags.
-        Set(dlg, b);
+        dialog_walk::TickBooks(dlg, b);
         robot::Press(dlg, IDCANCEL);
         ASSERT_TRUE(BackToMain(dlg));
         dlg = OpenOptions();
         ASSERT_TRUE(dlg);
-        EXPECT_EQ(Read(dlg), stored);
+        EXPECT_EQ(dialog_walk::TickedBooks(dlg), stored);
         // Changed, then OK: stored (the install goes on and stops at the device).
-        Set(dlg, b);
+        dialog_walk::TickBooks(dlg, b);
         robot::Press(dlg, IDOK);
         ASSERT_TRUE(robot::WaitGone(dlg));
         ASSERT_TRUE(DismissRestOfInstall());
         stored = b;
         dlg = OpenOptions();
         ASSERT_TRUE(dlg);
-        EXPECT_EQ(Read(dlg), stored);
+        EXPECT_EQ(dialog_walk::TickedBooks(dlg), stored);
     }
 }
 

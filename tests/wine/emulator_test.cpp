@@ -17,6 +17,8 @@
 #include "dist_books.h"
 #include "test_support.h"
 
+#include "res/resource.h"   // after <windows.h>
+
 using namespace testing_support;
 using device_support::DeviceSettings;
 using device_support::EmulatedDevice;
@@ -72,10 +74,11 @@ protected:
         device_ = std::make_unique<EmulatedDevice>(settings);
         SetEnvironmentVariableA("HPC_DEVICE", device_->dir().c_str());
     }
-    // Writes the script for the choice and loads it as the setup would.
-    int LoadBooks(BookChoice choice, const char *cpu = "SH3", const char *script = "qARNEL.ld")
+    // Writes the script for the books and loads it as the setup would.
+    int LoadBooks(BookSet books, const char *cpu = "SH3", const char *script = "qARNEL.ld")
     {
-        EXPECT_TRUE(WriteLoadScriptFile(c_szLoadScriptFile, choice));
+        ChooseBooks(books);
+        EXPECT_TRUE(WriteLoadScriptFile(c_szLoadScriptFile));
         return LoadLine(std::string(cpu) + " \"qARNEL\" \"\\Program Files\\qARNEL Beta\" 230054 \"Ann Lee\" \"\" " +
                         script);
     }
@@ -85,24 +88,26 @@ protected:
     unsigned long Free() { return std::stoul(device_->Setting("Device", "FreeSpace")); }
     // The files a complete load of these books leaves in the store (the
     // books' files as the manifest lists them), as LowerCased gives them.
-    static std::vector<std::string> Installed(BookChoice choice)
+    static std::vector<std::string> Installed(BookSet books)
     {
         std::vector<std::string> files = {std::string(kAppDir) + "\\qARNEL.exe", "\\Windows\\qARNEL.htc",
                                           "\\Windows\\Programs\\qARNEL Beta.lnk",
                                           "\\Windows\\Desktop\\qARNEL Beta.lnk"};
-        for (int i = 0; i < 3; ++i)
-            if (BookChosen(choice, i))
-                for (const DistRecord &r : BookRecords(DistManifest(), kDistBooks[i]))
-                    files.push_back(std::string(kAppDir) + "\\Books\\" + kDistBooks[i].deviceDir + "\\" + r.name);
+        for (int i = 0; i < CBOOKS; ++i)
+            if (Takes(books, i))
+                for (const DistRecord &r : BookRecords(DistManifest(), c_rgBooks[i]))
+                    files.push_back(BookDir(i) + "\\" + r.name);
         return LowerCased(files);
     }
+    // A book's folder on the device.
+    static std::string BookDir(int iBook) { return std::string(kAppDir) + "\\Books\\" + c_rgBooks[iBook].pszDeviceDir; }
     // Bytes of the payload files a load of these books puts on an SH3 device.
-    unsigned long LoadedBytes(BookChoice choice)
+    unsigned long LoadedBytes(BookSet books)
     {
         unsigned long bytes = Payload("qARNEL.exe.sh3").size() + Payload("qARNEL.htc").size();
-        for (int i = 0; i < 3; ++i)
-            if (BookChosen(choice, i))
-                for (const DistRecord &r : BookRecords(DistManifest(), kDistBooks[i]))
+        for (int i = 0; i < CBOOKS; ++i)
+            if (Takes(books, i))
+                for (const DistRecord &r : BookRecords(DistManifest(), c_rgBooks[i]))
                     bytes += ReadBytes(SourceFile("dist/" + r.source)).size();
         return bytes;
     }
@@ -118,27 +123,27 @@ TEST_F(Emulator, LoadPutsTheProcessorsBuildTheHelpTheChosenBooksAndTwoShortcutsO
     Use(DeviceSettings("SH3", 4194304));
     ASSERT_EQ(lib_.Init(), 0);
     EXPECT_NE(lib_.AlreadyInstalled("qARNEL"), 1);
-    ASSERT_EQ(LoadBooks({true, true, true}), 0);
+    ASSERT_EQ(LoadBooks(kAllBooks), 0);
 
-    EXPECT_EQ(LowerCased(device_->Files()), Installed({true, true, true}));
+    EXPECT_EQ(LowerCased(device_->Files()), Installed(kAllBooks));
     EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\qARNEL.exe"), Payload("qARNEL.exe.sh3"));
     EXPECT_EQ(OnDevice("\\Windows\\qARNEL.htc"), Payload("qARNEL.htc"));
-    EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\Books\\TARVELO\\LOGO.2bp"), Payload("books/tarvelo/LOGO.2BP"));
-    EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\Books\\Film\\film35.htm"), Payload("books/film/film35.htm"));
-    EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\Books\\CustomBooks\\Table of Contents.html"),
+    EXPECT_EQ(OnDevice(BookDir(BookRow(IDC_NEWSBOOK)) + "\\LOGO.2bp"), Payload("books/tarvelo/LOGO.2BP"));
+    EXPECT_EQ(OnDevice(BookDir(BookRow(IDC_FILMBOOK)) + "\\film35.htm"), Payload("books/film/film35.htm"));
+    EXPECT_EQ(OnDevice(BookDir(BookRow(IDC_CUSTOMBOOK)) + "\\Table of Contents.html"),
               Payload("books/Custom/Table of Contents.html"));
     EXPECT_EQ(OnDevice("\\Windows\\Programs\\qARNEL Beta.lnk"), kShortcut);
     EXPECT_EQ(OnDevice("\\Windows\\Desktop\\qARNEL Beta.lnk"), kShortcut);
 
     // The free space went down by exactly what was written.
-    unsigned long written = LoadedBytes({true, true, true}) + 2 * (sizeof kShortcut - 1);
+    unsigned long written = LoadedBytes(kAllBooks) + 2 * (sizeof kShortcut - 1);
     EXPECT_EQ(Free(), 4194304 - written);
     EXPECT_EQ(lib_.FreeSpace(), 4194304 - written);
     EXPECT_EQ(lib_.AlreadyInstalled("qARNEL"), 1);
     EXPECT_EQ(device_->Setting("Installed", "qARNEL"), kAppDir);
 
     // Loading again replaces the files and takes no further space.
-    ASSERT_EQ(LoadBooks({true, true, true}), 0);
+    ASSERT_EQ(LoadBooks(kAllBooks), 0);
     EXPECT_EQ(Free(), 4194304 - written);
 }
 
@@ -146,20 +151,20 @@ TEST_F(Emulator, MipsDeviceGetsTheMipsBuildAndOnlyTheFilmBook)
 {
     Use(DeviceSettings("MIPS", 4194304));
     ASSERT_EQ(lib_.Init(), 0);
-    ASSERT_EQ(LoadBooks({true, false, false}, "MIPS"), 0);
-    EXPECT_EQ(LowerCased(device_->Files()), Installed({true, false, false}));
+    ASSERT_EQ(LoadBooks(Only(IDC_FILMBOOK), "MIPS"), 0);
+    EXPECT_EQ(LowerCased(device_->Files()), Installed(Only(IDC_FILMBOOK)));
     EXPECT_EQ(OnDevice("\\Program Files\\qARNEL Beta\\qARNEL.exe"), Payload("qARNEL.exe.mips"));
     EXPECT_TRUE(DirExists(device_->Store("\\Program Files\\qARNEL Beta\\Books")));
-    EXPECT_FALSE(DirExists(device_->Store("\\Program Files\\qARNEL Beta\\Books\\TARVELO")));
+    EXPECT_FALSE(DirExists(device_->Store(BookDir(BookRow(IDC_NEWSBOOK)))));
 }
 
 TEST_F(Emulator, DetachMidLoadLeavesTheApplicationNotInstalled)
 {
     Use(DeviceSettings("SH3", 4194304));
     ASSERT_EQ(lib_.Init(), 0);
-    ASSERT_EQ(LoadBooks({true, true, true}), 0);   // an earlier, complete install
+    ASSERT_EQ(LoadBooks(kAllBooks), 0);   // an earlier, complete install
     device_->Put("Faults", "DetachAfter", "10");
-    EXPECT_NE(LoadBooks({true, true, true}), 0);
+    EXPECT_NE(LoadBooks(kAllBooks), 0);
     EXPECT_EQ(device_->Setting("Installed", "qARNEL"), "");
     EXPECT_EQ(device_->Setting("Device", "Attached"), "0");
     EXPECT_NE(lib_.AlreadyInstalled("qARNEL"), 1);
@@ -179,14 +184,14 @@ TEST_F(Emulator, LoadThatFailsWritesNothing)
     Use(DeviceSettings("SH3", 40000));
     ASSERT_EQ(lib_.Init(), 0);
     std::vector<std::string> before = device_->Files();
-    EXPECT_NE(LoadBooks({true, false, false}), 0);
+    EXPECT_NE(LoadBooks(Only(IDC_FILMBOOK)), 0);
     EXPECT_EQ(device_->Files(), before);
     EXPECT_EQ(Free(), 40000u);
 
     // The injected failure.
     device_->Put("Device", "FreeSpace", "4194304");
     device_->Put("Faults", "LoadFails", "1");
-    EXPECT_NE(LoadBooks({true, true, true}), 0);
+    EXPECT_NE(LoadBooks(kAllBooks), 0);
     EXPECT_EQ(device_->Files(), before);
 
     // Scripts and command lines the loader cannot carry out are refused whole.
@@ -207,7 +212,7 @@ TEST_F(Emulator, ProgramsStartOnlyWhenTheyAreOnTheDevice)
 {
     Use(DeviceSettings("SH3", 4194304));
     ASSERT_EQ(lib_.Init(), 0);
-    ASSERT_EQ(LoadBooks({false, false, false}), 0);
+    ASSERT_EQ(LoadBooks(0), 0);
     PROCESS_INFORMATION pi = {};
     EXPECT_TRUE(lib_.CreateProcess(L"\\Program Files\\qARNEL Beta\\qARNEL.exe", NULL, NULL, NULL, FALSE, 0, NULL,
                                    NULL, NULL, &pi));

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "example_user.h"
 #include "extract/extract.h"
 #include "extract/payload.h"
-#include "settings/userinfo.h"
 #include "extract_support.h"
 #include "robot.h"
 #include "test_support.h"
@@ -41,12 +41,6 @@ Bytes SetupWith(const std::vector<Rec> &recs)
     }
     WritePayloadTrailer(&sink, offset);
     return setup;
-}
-
-void PutCount(Bytes *b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        (*b)[at + i] = uint8_t(v >> (8 * i));
 }
 
 class Extraction : public ::testing::Test {
@@ -420,13 +414,6 @@ TEST_F(Extraction, DamagedChainEndsTheProgramBeforeAnythingIsWritten)
     }
 }
 
-USERINFO Record()
-{
-    USERINFO info;
-    memset(&info, 0, sizeof info);
-    return info;
-}
-
 std::string Crlf(const std::vector<std::string> &lines)
 {
     std::string text;
@@ -438,35 +425,23 @@ std::string Crlf(const std::vector<std::string> &lines)
 TEST_F(Extraction, RegistrationFormAndUserRecordAreStoredByteForByte)
 {
     Place(kSmall);
-    USERINFO info = Record();
-    strcpy(info.szName, "Ann Lee");
-    strcpy(info.szCompany, "Lee Ltd");
-    strcpy(info.szCity, "Kent");
-    strcpy(info.szState, "WA");
-    strcpy(info.szPostalCode, "98032");
-    strcpy(info.szCountry, "USA");
+    USERINFO info = ExampleUserInfo();
     memset(info.szFax + 10, 'z', 20);   // bytes after a terminator are stored as they are
     ExpectSuccess(Run(desk_, &info), desk_);
-
-    const std::string dashes(100, '-');
-    EXPECT_EQ(ReadText(desk_ + "\\register.txt"),
-              Crlf({dashes, "\t\tAutomatic rOSK Registration Form", dashes, "", "Product Number:  10971", "",
-                    "Product Version: 1.0.BBBB-beta", "", "Device Type:     Handheld PC", "", "",
-                    "Registered User:", "", "Ann Lee", "Lee Ltd", "", "Kent", "WA, 98032  USA", "",
-                    "Phone:     ", "Fax:     ", "Key Number: ", "", ""}));
+    EXPECT_EQ(ReadText(desk_ + "\\register.txt"), Crlf(ExampleFormLines()));
     Bytes stored = ReadBytes(desk_ + "\\UserInfo.dat");
     ASSERT_EQ(stored.size(), sizeof info);
     EXPECT_EQ(memcmp(stored.data(), &info, sizeof info), 0);
 
     // All fields empty: line 18 is a comma and three blanks, still 24 lines.
-    USERINFO empty = Record();
+    USERINFO empty = USERINFO{};
     ExpectSuccess(Run(desk_, &empty), desk_);
     std::string form = ReadText(desk_ + "\\register.txt");
     EXPECT_EQ(std::count(form.begin(), form.end(), '\n'), 24);
     EXPECT_NE(form.find("\r\n\r\n\r\n\r\n,   \r\n\r\nPhone:     \r\n"), std::string::npos);
 
     // An address on two lines (CR LF from the dialog) is stored as CR CR LF.
-    USERINFO twoLines = Record();
+    USERINFO twoLines = USERINFO{};
     strcpy(twoLines.szAddress, "1 Main St\r\nSuite 2");
     ExpectSuccess(Run(desk_, &twoLines), desk_);
     form = ReadText(desk_ + "\\register.txt");

@@ -26,8 +26,6 @@ inline const char kCompletedText[] =
     "notes now?";
 inline const char kAppDir[] = "Program Files\\qARNEL Beta";
 
-using dialog_walk::Books;
-
 struct Step {   // one message box as the user met it
     std::string caption, text;
 };
@@ -99,7 +97,7 @@ protected:
 
     // Runs the dialogs with Alt+I, the person's answers and those books;
     // false when one of them did not show up.
-    bool RunDialogs(const Books &books, dialog_walk::Answers answers = dialog_walk::Answers())
+    bool RunDialogs(BookSet books, dialog_walk::Answers answers = dialog_walk::Answers())
     {
         answers.books = books;
         return robot::TypeKeys(main_, 'I', true) && dialog_walk::Walk(app_.pid(), answers).Through();
@@ -110,20 +108,11 @@ protected:
     std::vector<Step> Answer(bool notes)
     {
         std::vector<Step> steps;
-        robot::WaitUntil(
-            [&] {
-                robot::MessageBox box;
-                if (robot::WaitForMessageBox(app_.pid(), &box, 50)) {
-                    EXPECT_EQ(box.owner, main_) << box.text;
-                    steps.push_back({box.caption, box.text});
-                    robot::Press(box.hwnd, box.caption == "Setup Completed" ? (notes ? IDYES : IDNO) : IDOK);
-                    robot::WaitGone(box.hwnd, 5000);
-                }
-                // Drained: the command is over, or waits in a box of its own.
-                return OtherWindows().empty() && robot::Drain(main_, 30000) && OtherWindows().empty() &&
-                       IsWindowEnabled(main_);
-            },
-            60000);
+        robot::AnswerMessageBoxes(app_.pid(), main_, [&](const robot::MessageBox &box) {
+            EXPECT_EQ(box.owner, main_) << box.text;
+            steps.push_back({box.caption, box.text});
+            return box.caption == "Setup Completed" ? (notes ? IDYES : IDNO) : IDOK;
+        });
         return steps;
     }
 
@@ -135,7 +124,7 @@ protected:
 
     // What the running program's install left, its payload of that edition
     // (PayloadFile) and the person as the user-information dialog got it.
-    void ExpectInstalled(const std::string &cpu, const Books &books, int edition = 0,
+    void ExpectInstalled(const std::string &cpu, BookSet books, int edition = 0,
                          const dialog_walk::Answers &person = dialog_walk::Answers())
     {
         // The payload on the desktop, byte for byte, and the copies beside it.
@@ -154,14 +143,13 @@ protected:
 
         // The script for the chosen books: six lines of its own, and for each
         // chosen book its folder and a line for each file the manifest lists.
-        const bool chosen[3] = {books.film, books.news, books.custom};
         const std::vector<DistRecord> manifest = DistManifest();
         std::string script = ReadText(desktopDir_ + "\\qArnel.ld");
         size_t lines = 0, expectedLines = 6;
         for (char c : script)
             lines += c == '\n';
-        for (int i = 0; i < 3; ++i)
-            expectedLines += chosen[i] ? 1 + BookRecords(manifest, kDistBooks[i]).size() : 0;
+        for (int i = 0; i < CBOOKS; ++i)
+            expectedLines += Takes(books, i) ? 1 + BookRecords(manifest, c_rgBooks[i]).size() : 0;
         EXPECT_EQ(lines, expectedLines) << script;
 
         // The device: the processor's build as the application, the help, the
@@ -174,9 +162,9 @@ protected:
                 EXPECT_EQ(ReadBytes(Store("\\Windows\\qARNEL.htc")), PayloadFile(r, edition));
         }
         std::string booksDir = Store(std::string("\\") + kAppDir + "\\Books\\");
-        for (int i = 0; i < 3; ++i)
-            for (const DistRecord &r : BookRecords(manifest, kDistBooks[i]))
-                EXPECT_EQ(FileExists(booksDir + kDistBooks[i].deviceDir + "\\" + r.name), chosen[i]) << r.name;
+        for (int i = 0; i < CBOOKS; ++i)
+            for (const DistRecord &r : BookRecords(manifest, c_rgBooks[i]))
+                EXPECT_EQ(FileExists(booksDir + c_rgBooks[i].pszDeviceDir + "\\" + r.name), Takes(books, i)) << r.name;
         EXPECT_TRUE(DirExists(booksDir));
         EXPECT_TRUE(FileExists(Store("\\Windows\\Programs\\qARNEL Beta.lnk")));
         EXPECT_TRUE(FileExists(Store("\\Windows\\Desktop\\qARNEL Beta.lnk")));

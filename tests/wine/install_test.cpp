@@ -75,12 +75,10 @@ TEST_F(Install, EachProcessorAndBookChoiceInstallsExactlyThatAndAsksForTheNotes)
 {
     struct Case {
         const char *cpu;
-        Books books;
-    } cases[] = {{"SH3", {true, true, true}}, {"MIPS", {true, true, true}}, {"SH3", {false, false, false}},
-                 {"MIPS", {false, true, false}}};
+        BookSet books;
+    } cases[] = {{"SH3", kAllBooks}, {"MIPS", kAllBooks}, {"SH3", 0}, {"MIPS", Only(IDC_NEWSBOOK)}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.cpu) + " film " + std::to_string(c.books.film) + " news " +
-                     std::to_string(c.books.news) + " custom " + std::to_string(c.books.custom));
+        SCOPED_TRACE(std::string(c.cpu) + ", books " + std::to_string(c.books));
         RemoveTree(device_ / "store");
         DeleteFileA((device_ / "device.log").c_str());
         RemoveTree(services_ / "HPC Applications");
@@ -106,7 +104,7 @@ TEST_F(Install, YesToTheClosingQuestionOpensTheReleaseNotesAsTheCommandDoes)
     wordpad.SetString(BuildFile("recorder.exe"));
     Device("SH3", 4000000);
     Start(BuildFile("setup.exe"), SW_SHOWNORMAL, {{"SETUP_RECORDER_LOG", logDir / "launches.txt"}});
-    ASSERT_TRUE(RunDialogs({true, false, false}));
+    ASSERT_TRUE(RunDialogs(Only(IDC_FILMBOOK)));
     Answer(true);
     // A whole line: the stand-in may have made the file and not yet written it.
     ASSERT_TRUE(robot::WaitUntil(
@@ -138,7 +136,7 @@ TEST_F(Install, EveryStopLeavesTheWindowRunningForASecondInstall)
 
     // A failed extraction: a file stands where the desktop directory's parent should be.
     WriteText(services_ / "HPC Applications", "in the way");
-    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     std::vector<Step> steps = Answer(false);
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].caption, "Setup Error");
@@ -147,7 +145,7 @@ TEST_F(Install, EveryStopLeavesTheWindowRunningForASecondInstall)
 
     // A failed device step: the handheld PC is not attached.
     WriteText(device_ / "device.ini", "[Device]\r\nAttached=0\r\n");
-    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     steps = Answer(false);
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].text.substr(0, 40), "Unable to establish communications with ");
@@ -155,31 +153,31 @@ TEST_F(Install, EveryStopLeavesTheWindowRunningForASecondInstall)
 
     // Attached again: the same window installs.
     Device("SH3", 4000000);
-    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     steps = Answer(false);
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].caption, "Setup Completed");
-    ExpectInstalled("SH3", {true, true, true});
+    ExpectInstalled("SH3", kAllBooks);
 }
 
 TEST_F(Install, SecondInstallReplacesTheFilesAndWarnsThatQarnelIsThere)
 {
     Device("MIPS", 4000000);
     Start();
-    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     ASSERT_EQ(Answer(false).size(), 1u);
     std::string form = ReadText(desktopDir_ + "\\register.txt");
     // Spoil a file the first install wrote: the second puts it right.
     WriteText(desktopDir_ + "\\books\\film\\toc.txt", std::string(5000, 'x'));
 
-    ASSERT_TRUE(RunDialogs({true, true, true}));
+    ASSERT_TRUE(RunDialogs(kAllBooks));
     std::vector<Step> steps = Answer(false);
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[0].caption, "Setup Suggestion:");
     EXPECT_EQ(steps[0].text.substr(0, 40), "It appears that qARNEL is already instal");
     EXPECT_EQ(steps[1].caption, "Setup Completed");
     EXPECT_EQ(ReadText(desktopDir_ + "\\register.txt"), form) << "the form is replaced, never grown";
-    ExpectInstalled("MIPS", {true, true, true});
+    ExpectInstalled("MIPS", kAllBooks);
 }
 
 // ---- Windows 95's answers to the file calls (support/win95_files.cpp) ----
@@ -226,7 +224,7 @@ protected:
     // and those after it what they held, edition 1; no temporary file stays.
     void ExpectStopAt(size_t k, DWORD error)
     {
-        ASSERT_TRUE(RunDialogs({true, true, true}));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_EQ(steps.size(), 1u);
         EXPECT_EQ(steps[0].caption, "Setup Error");
@@ -265,6 +263,7 @@ TEST_F(Win95Files, EachWayOfAnsweringReplacesEveryFileOrKeepsTheOldOne)
     WriteSecondSetup(second.path());
     dialog_walk::Answers bea;
     bea.fields = {{IDC_NAME, "Bea Ray"}, {IDC_COMPANY, "Ray & Co"}, {IDC_FAX, "555-0199"}};
+    const BookSet beasBooks = kAllBooks & ~Only(IDC_CUSTOMBOOK);
     const size_t readOnly = Record("LOGO.2BP"), held = Record("film05.htm");
     ASSERT_LT(readOnly, held);
     for (const std::string &answers : Win95Answers()) {
@@ -277,19 +276,19 @@ TEST_F(Win95Files, EachWayOfAnsweringReplacesEveryFileOrKeepsTheOldOne)
         Device("SH3", 4000000);
 
         Start();
-        ASSERT_TRUE(RunDialogs({false, false, false}));
+        ASSERT_TRUE(RunDialogs(0));
         std::vector<Step> steps = Answer(false);
         ASSERT_EQ(steps.size(), 1u);
         EXPECT_EQ(steps[0].caption, "Setup Completed") << steps[0].text;
-        ExpectInstalled("SH3", {false, false, false});
+        ExpectInstalled("SH3", 0);
 
         Start(second / "setup.exe");
-        ASSERT_TRUE(RunDialogs({true, true, false}, bea));
+        ASSERT_TRUE(RunDialogs(beasBooks, bea));
         steps = Answer(false);
         ASSERT_EQ(steps.size(), 2u) << (steps.empty() ? "no message box" : steps[0].text);
         EXPECT_EQ(steps[0].caption, "Setup Suggestion:");
         EXPECT_EQ(steps[1].caption, "Setup Completed") << steps[1].text;
-        ExpectInstalled("SH3", {true, true, false}, 1, bea);
+        ExpectInstalled("SH3", beasBooks, 1, bea);
         ExpectNoTemporaryFile();
         const std::string log = ReadText(Win95Log());
         EXPECT_NE(log.find(" -> ~sp"), std::string::npos) << "no old file was moved aside";
@@ -308,11 +307,11 @@ TEST_F(Win95Files, EachWayOfAnsweringReplacesEveryFileOrKeepsTheOldOne)
         ExpectStopAt(held, ERROR_SHARING_VIOLATION);
         EXPECT_NE(ReadText(Win95Log()).find(manifest_[held].name + " (played: held open)"), std::string::npos);
 
-        ASSERT_TRUE(RunDialogs({true, true, true}));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         steps = Answer(false);
         ASSERT_EQ(steps.size(), 2u) << (steps.empty() ? "no message box" : steps[0].text);
         EXPECT_EQ(steps[1].caption, "Setup Completed") << steps[1].text;
-        ExpectInstalled("SH3", {true, true, true});
+        ExpectInstalled("SH3", kAllBooks);
         ExpectNoTemporaryFile();
         if (HasFailure())
             return;

@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "test_support.h"
+#include "ui_support.h"
 #include "base/message.h"
 #include "res/resource.h"
 
 using namespace testing_support;
+using ui::Program;
 
 namespace {
-
-HMODULE Program()
-{
-    static HMODULE h = LoadLibraryExA(BuildFile("setup.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    return h;
-}
 
 // Loads a string as the program does: into a buffer of the given size.
 std::string Load(UINT id, int cchBuffer)
@@ -44,7 +40,7 @@ const FixedText kFixedTexts[] = {
     {IDS_BTN_RELEASENOTES, 256, "  View the Release &Notes  "},
     {IDS_BTN_WEBSITE, 256, "  &Visit Our Web Site  "},
     {IDS_BTN_EXIT, 256, "  E&xit Setup  "},
-    {IDS_TITLE, 1024, "TARVELO Setup  -  qARNEL(tm) beta"},
+    {IDS_TITLE, CCH_MESSAGE_TEXT, "TARVELO Setup  -  qARNEL(tm) beta"},
     {IDS_ERR_NODLL, CCH_MESSAGE_TEXT,
      "Error - setup could not find %s.dll on your system.\r\rThis file should have been installed when HPC "
      "Explorer was installed on your system\r\rThis setup program can not run correctly until this file is "
@@ -101,7 +97,7 @@ TEST(Strings, WebAddressAndNoBrowserMessageNameTheSameSite)
 
 TEST(Strings, FooterIsTwoIndentedLinesWithoutAmpersand)
 {
-    std::string footer = Load(IDS_FOOTER, 1024);
+    std::string footer = Load(IDS_FOOTER, CCH_MESSAGE_TEXT);
     size_t crlf = footer.find("\r\n");
     ASSERT_NE(crlf, std::string::npos);
     std::string first = footer.substr(0, crlf), second = footer.substr(crlf + 2);

@@ -26,13 +26,6 @@ namespace {
 
 using namespace install_support;
 
-bool LongForm()
-{
-    const char *mode = getenv("SETUP_ROBUSTNESS");
-    return mode != nullptr && std::string(mode) == "long";
-}
-
-const Books kAll = {true, true, true};
 const char kIncomplete[] = "Setup did not complete successfully.";
 
 class Robustness : public Install {
@@ -56,10 +49,28 @@ protected:
         Device("SH3", 4000000);
     }
 
+    // An install with a copy of the setup whose byte at offset has the bits of
+    // mask flipped: it must end in the consistency report with this expression.
+    void ExpectReportWithChangedByte(size_t offset, unsigned char mask, const std::string &expression)
+    {
+        TempDir copy;
+        std::vector<unsigned char> setup = ReadBytes(BuildFile("setup.exe"));
+        setup[offset] ^= mask;
+        WriteBytes(copy / "setup.exe", setup.data(), setup.size());
+        Start(copy / "setup.exe");
+        ASSERT_TRUE(RunDialogs(kAllBooks));
+        robot::MessageBox box;
+        ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
+        EXPECT_NE(box.text.find("Expression: " + expression), std::string::npos) << box.text;
+        EXPECT_NE(box.text.find("File: ..\\setup"), std::string::npos) << box.text;
+        robot::Press(box.hwnd, IDOK);
+        EXPECT_EQ(ExitCode(), 3u);
+    }
+
     // An install that must end in exactly these messages (caption, text).
     void ExpectMessages(const std::vector<Step> &expected)
     {
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_EQ(steps.size(), expected.size());
         for (size_t i = 0; i < steps.size(); ++i) {
@@ -73,11 +84,11 @@ protected:
     void ExpectInstallWorks()
     {
         SCOPED_TRACE("the install after the fault");
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_FALSE(steps.empty());
         EXPECT_EQ(steps.back().caption, "Setup Completed") << steps.back().text;
-        ExpectInstalled("SH3", kAll);
+        ExpectInstalled("SH3", kAllBooks);
         EXPECT_EQ(Installed(), "\\Program Files\\qARNEL Beta");
     }
 };
@@ -221,22 +232,9 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
 
     // record 0's cbData, lowest byte inverted: a stray byte then ended the
     // payload early and the setup reported success.
-    TempDir copy;
-    std::vector<unsigned char> setup = ReadBytes(BuildFile("setup.exe"));
-    setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1] ^= 0xFF;
-    WriteBytes(copy / "setup.exe", setup.data(), setup.size());
-    Start(copy / "setup.exe");
-    ASSERT_TRUE(RunDialogs(kAll));
-    robot::MessageBox box;
-    ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
-    EXPECT_NE(box.text.find("Expression: PayloadChainInsideFile( &file, dwOffset )"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("File: ..\\setup"), std::string::npos) << box.text;
-    robot::Press(box.hwnd, IDOK);
-    EXPECT_EQ(ExitCode(), 3u);
-    for (const DistRecord &r : DistManifest()) {
-        std::string target = desktopDir_ + (r.dir == "." ? "" : "\\" + r.dir) + "\\" + r.name;
-        EXPECT_EQ(ReadBytes(target), ReadBytes(SourceFile("dist/" + r.source))) << target;
-    }
+    ExpectReportWithChangedByte(SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1, 0xFF, "PayloadChainInsideFile( &file, dwOffset )");
+    for (const DistRecord &r : DistManifest())
+        EXPECT_EQ(ReadBytes(Target(r)), PayloadFile(r)) << Target(r);
 }
 
 // The first record's data with one byte changed in its middle (its lengths
@@ -245,18 +243,8 @@ TEST_F(Robustness, DamagedDownloadEndsInTheConsistencyReportAndKeepsTheInstallat
 TEST_F(Robustness, ChangedDataOfTheFirstRecordEndsInTheReportBeforeAnythingIsWritten)
 {
     FreshDevice();
-    TempDir copy;
-    std::vector<unsigned char> setup = ReadBytes(BuildFile("setup.exe"));
-    setup[SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1 + 4 + 35328 / 2] ^= 0x01;
-    WriteBytes(copy / "setup.exe", setup.data(), setup.size());
-    Start(copy / "setup.exe");
-    ASSERT_TRUE(RunDialogs(kAll));
-    robot::MessageBox box;
-    ASSERT_TRUE(robot::WaitForMessageBox(app_.pid(), &box, 10000));
-    EXPECT_NE(box.text.find("Expression: walk.MatchesChecksum( pbData, dwBytes )"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("File: ..\\setup"), std::string::npos) << box.text;
-    robot::Press(box.hwnd, IDOK);
-    EXPECT_EQ(ExitCode(), 3u);
+    ExpectReportWithChangedByte(SETUP_PAYLOAD_OFFSET + 4 + 14 + 4 + 1 + 4 + 35328 / 2, 0x01,
+                                "walk.MatchesChecksum( pbData, dwBytes )");
     // The copy of the setup itself, and no file of the payload.
     EXPECT_EQ(Tree(desktopDir_), (std::set<std::string>{"setup.exe"}));
     EXPECT_EQ(Installed(), "") << "nothing goes to the device";
@@ -308,7 +296,7 @@ TEST_F(Robustness, InstallsAndPaintsLeaveObjectsAndMemoryFlat)
     UINT64 paints = first.paints;
     for (int rep = 1; rep <= reps; ++rep) {
         SCOPED_TRACE("repetition " + std::to_string(rep));
-        ASSERT_TRUE(RunDialogs(kAll));
+        ASSERT_TRUE(RunDialogs(kAllBooks));
         std::vector<Step> steps = Answer(false);
         ASSERT_FALSE(steps.empty());
         ASSERT_EQ(steps.back().caption, "Setup Completed") << steps.back().text;

@@ -38,7 +38,7 @@ TEST(TextFile, ReplacesAnEarlierLongerFileWithCrLfLines)
         stale += "stale line of an earlier run\n";
     WriteText(path, stale);
 
-    ASSERT_TRUE(WriteLoadScriptFile(path.c_str(), {false, false, false}));
+    ASSERT_TRUE(WriteLoadScriptFile(path.c_str()));
     std::string script = ReadText(path);
     EXPECT_EQ(script.rfind("copy . . qARNEL.exe\r\ncopy . \\Windows qARNEL.htc\r\n", 0), 0u) << script;
     EXPECT_EQ(script.find("stale"), std::string::npos);
@@ -56,6 +56,6 @@ TEST(TextFile, ReplacesAnEarlierLongerFileWithCrLfLines)
 TEST(TextFile, ReportsAFileItCannotCreate)
 {
     TempDir dir;
-    EXPECT_FALSE(WriteLoadScriptFile((dir / "no-such-dir\\qArnel.ld").c_str(), {true, true, true}));
+    EXPECT_FALSE(WriteLoadScriptFile((dir / "no-such-dir\\qArnel.ld").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
 }

@@ -118,19 +118,13 @@ protected:
     // main window is left. False when that does not happen.
     bool DismissRestOfInstall(DWORD ms = 20000)
     {
-        return robot::WaitUntil(
-            [&] {
-                robot::MessageBox box;
-                if (robot::WaitForMessageBox(app_.pid(), &box, 50)) {
-                    bool hasNo = false;
-                    for (auto &b : box.buttons)
-                        hasNo = hasNo || b.first == IDNO;
-                    robot::Press(box.hwnd, hasNo ? IDNO : IDOK);
-                    robot::WaitGone(box.hwnd, 2000);
-                }
-                // Drained: the command is over, or waits in a box of its own.
-                return OtherWindows().empty() && robot::Drain(main_, ms) && OtherWindows().empty() &&
-                       IsWindowEnabled(main_);
+        return robot::AnswerMessageBoxes(
+            app_.pid(), main_,
+            [](const robot::MessageBox &box) {
+                for (auto &b : box.buttons)
+                    if (b.first == IDNO)
+                        return IDNO;
+                return IDOK;
             },
             ms);
     }

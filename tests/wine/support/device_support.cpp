@@ -11,41 +11,23 @@ namespace {
 
 void ListFiles(const std::string &dir, const std::string &prefix, std::vector<std::string> *files)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    ForEachEntry(dir, [&](const std::string &name, bool isDir) {
+        if (isDir)
             ListFiles(dir + "\\" + name, prefix + "\\" + name, files);
         else
             files->push_back(prefix + "\\" + name);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    });
 }
 
 bool CopyTree(const std::string &from, const std::string &to)
 {
     CreateDirectoryA(to.c_str(), NULL);
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((from + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
     bool ok = true;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
-        else
-            ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return ok;
+    bool read = ForEachEntry(from, [&](const std::string &name, bool isDir) {
+        std::string source = from + "\\" + name, target = to + "\\" + name;
+        ok = (isDir ? CopyTree(source, target) : CopyFileA(source.c_str(), target.c_str(), FALSE) != 0) && ok;
+    });
+    return read && ok;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,6 +122,26 @@ HWND FocusOf(HWND hwnd);
 // Sends a message whose lParam points to text, the text copied into the
 // window's process first (for messages that the system does not marshal).
 LRESULT SendWithText(HWND hwnd, UINT msg, WPARAM wParam, const std::string &text);
+// Presses answer(box) in each message box of the process until main is its
+// only window again and takes input (the command is over, or waits in a box
+// of its own). False when that does not happen within ms.
+template <class F> bool AnswerMessageBoxes(DWORD pid, HWND main, F answer, DWORD ms = 60000)
+{
+    auto alone = [&] {
+        std::vector<HWND> windows = TopLevelWindows(pid);
+        return std::count(windows.begin(), windows.end(), main) == long(windows.size());
+    };
+    return WaitUntil(
+        [&] {
+            MessageBox box;
+            if (WaitForMessageBox(pid, &box, 50)) {
+                Press(box.hwnd, answer(box));
+                WaitGone(box.hwnd, 5000);
+            }
+            return alone() && Drain(main, ms) && alone() && IsWindowEnabled(main);
+        },
+        ms);
+}
 
 // ---- What another process holds ----
 

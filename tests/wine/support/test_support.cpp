@@ -39,12 +39,7 @@ std::string SourceFile(const std::string &relative)
 
 std::vector<DistRecord> DistManifest()
 {
-    std::vector<DistRecord> records;
-    std::vector<std::string> errors;
-    ReadManifest(SourceFile("dist/manifest.txt"), &records, &errors);
-    for (const std::string &error : errors)
-        ADD_FAILURE() << error;
-    return records;
+    return ReadDistManifest(SourceFile("dist/manifest.txt"));
 }
 
 TempDir::TempDir()
@@ -64,24 +59,31 @@ TempDir::TempDir()
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
-void RemoveTree(const std::string &path)
+bool ForEachEntry(const std::string &dir, const std::function<void(const std::string &, bool)> &visit)
 {
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..")
+            visit(name, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return true;
+}
+
+void RemoveTree(const std::string &path)
+{
+    ForEachEntry(path, [&](const std::string &name, bool isDir) {
+        std::string child = path + "\\" + name;
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (isDir)
+            RemoveTree(child);
+        else
+            DeleteFileA(child.c_str());
+    });
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(path.c_str());
 }
@@ -89,36 +91,13 @@ void RemoveTree(const std::string &path)
 std::set<std::string> Tree(const std::string &root, const std::string &prefix)
 {
     std::set<std::string> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found.insert(prefix + name + "\\");
+    ForEachEntry(root, [&](const std::string &name, bool isDir) {
+        found.insert(prefix + name + (isDir ? "\\" : ""));
+        if (isDir)
             for (const std::string &s : Tree(root + "\\" + name, prefix + name + "\\"))
                 found.insert(s);
-        } else {
-            found.insert(prefix + name);
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    });
     return found;
-}
-
-bool FileExists(const std::string &path)
-{
-    DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirExists(const std::string &path)
-{
-    DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::vector<unsigned char> ReadBytes(const std::string &path)

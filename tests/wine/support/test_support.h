@@ -3,11 +3,14 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "dist_books.h"
+#include "file_exists.h"
 #include "manifest.h"
 
 namespace testing_support {
@@ -44,6 +47,16 @@ private:
 };
 
 void RemoveTree(const std::string &path);
+// Calls visit(name, isDirectory) for each entry of dir but "." and ".."; false
+// when dir cannot be read.
+bool ForEachEntry(const std::string &dir, const std::function<void(const std::string &, bool)> &visit);
+
+// Whether the long forms of the robustness checks run (SETUP_ROBUSTNESS=long).
+inline bool LongForm()
+{
+    const char *mode = getenv("SETUP_ROBUSTNESS");
+    return mode != nullptr && std::string(mode) == "long";
+}
 
 // The host's path of a file or directory (drive Z: or any other), or "".
 std::string UnixPath(const std::string &path);
@@ -73,8 +86,8 @@ private:
 };
 // Every file and directory below root, relative, directories ending in '\'.
 std::set<std::string> Tree(const std::string &root, const std::string &prefix = "");
-bool FileExists(const std::string &path);
-bool DirExists(const std::string &path);
+using hpc::DirExists;     // emulator/file_exists.h
+using hpc::FileExists;
 std::vector<unsigned char> ReadBytes(const std::string &path);
 std::string ReadText(const std::string &path);   // the raw bytes as a string
 void WriteBytes(const std::string &path, const void *data, size_t size);

@@ -1,7 +1,8 @@
-// Runs one whole install with setup.exe (beside this program) the way a
-// person would, for scripts/demo: the Install button, Yes to the licence, a
-// filled-in user record, the chosen books, then whatever the install shows.
-// Saves a picture of each window on the way and tells what it saw.
+// The robot of scripts/demo, not a test: runs one whole install with
+// setup.exe (beside this program) the way a person would: the Install
+// button, Yes to the licence, a filled-in user record, the chosen books, then
+// whatever the install shows. Saves a picture of each window on the way and
+// tells what it saw. Built with the Wine tests, whose robot it uses.
 //
 //   demo_robot.exe [--film 0|1] [--news 0|1] [--custom 0|1] [--shots DIR]
 //
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "dialog_walk.h"
 #include "robot.h"
@@ -50,20 +52,22 @@ std::string OneLine(std::string text)
     return text;
 }
 
+// The books by the names scripts/demo gives them (--film 0 ...), with their check boxes.
+const std::pair<const char *, int> kBookNames[] = {
+    {"film", IDC_FILMBOOK}, {"news", IDC_NEWSBOOK}, {"custom", IDC_CUSTOMBOOK}};
+static_assert(sizeof kBookNames / sizeof kBookNames[0] == CBOOKS, "a name for every book");
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    bool film = true, news = true, custom = true;
+    BookSet books = kAllBooks;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string opt = argv[i], val = argv[i + 1];
-        if (opt == "--film")
-            film = val != "0";
-        else if (opt == "--news")
-            news = val != "0";
-        else if (opt == "--custom")
-            custom = val != "0";
-        else if (opt == "--shots")
+        for (const auto &book : kBookNames)
+            if (opt == std::string("--") + book.first && val == "0")
+                books &= ~Only(book.second);
+        if (opt == "--shots")
             g_shots = val;
     }
     setvbuf(stdout, NULL, _IONBF, 0);
@@ -89,7 +93,7 @@ int main(int argc, char **argv)
     answers.fields = {{IDC_NAME, "Ann Lee"}, {IDC_COMPANY, "Lee Ltd"}, {IDC_ADDRESS, "1 Harbour Road"},
                       {IDC_CITY, "Kent"},    {IDC_STATE, "WA"},        {IDC_POSTALCODE, "98032"},
                       {IDC_COUNTRY, "USA"},  {IDC_PHONE, "555-0199"},  {IDC_FAX, "555-0100"}};
-    answers.books = {film, news, custom};
+    answers.books = books;
     dialog_walk::Walk walk(app.pid(), answers, 20000);
     walk.beforeAnswer = [&](dialog_walk::Dialog dialog, HWND dlg) {
         switch (dialog) {
@@ -101,11 +105,16 @@ int main(int argc, char **argv)
             Shoot(main, dlg, "user-information");
             printf("user information: Ann Lee, Lee Ltd, Kent WA 98032 USA; OK\n");
             break;
-        case dialog_walk::kOptions:
+        case dialog_walk::kOptions: {
             Shoot(main, dlg, "options");
-            printf("options: film %s, news %s, custom %s; desktop directory %s; OK\n", film ? "yes" : "no",
-                   news ? "yes" : "no", custom ? "yes" : "no", robot::ItemText(dlg, IDC_DESKTOPDIR).c_str());
+            std::string chosen;
+            for (const auto &book : kBookNames)
+                chosen += std::string(chosen.empty() ? "" : ", ") + book.first +
+                          (books & Only(book.second) ? " yes" : " no");
+            printf("options: %s; desktop directory %s; OK\n", chosen.c_str(),
+                   robot::ItemText(dlg, IDC_DESKTOPDIR).c_str());
             break;
+        }
         }
     };
     walk.Through();
@@ -116,23 +125,18 @@ int main(int argc, char **argv)
 
     // What the install shows from here on: its messages, then the closing question.
     bool completed = false;
-    robot::WaitUntil(
-        [&] {
-            robot::MessageBox box;
-            if (robot::WaitForMessageBox(app.pid(), &box, 50)) {
-                std::string what = box.caption;
-                for (char &c : what)
-                    if (!isalnum(static_cast<unsigned char>(c)))
-                        c = '-';
-                Shoot(main, box.hwnd, what.c_str());
-                completed = completed || box.caption == "Setup Completed";
-                printf("message \"%s\": %s\n", box.caption.c_str(), OneLine(box.text).c_str());
-                printf("   answered %s\n", box.caption == "Setup Completed" ? "No" : "OK");
-                robot::Press(box.hwnd, box.caption == "Setup Completed" ? IDNO : IDOK);
-                robot::WaitGone(box.hwnd, 5000);
-            }
-            std::vector<HWND> windows = robot::TopLevelWindows(app.pid());
-            return windows.size() == 1 && robot::Drain(main, 60000) && robot::TopLevelWindows(app.pid()).size() == 1;
+    robot::AnswerMessageBoxes(
+        app.pid(), main,
+        [&](const robot::MessageBox &box) {
+            std::string what = box.caption;
+            for (char &c : what)
+                if (!isalnum(static_cast<unsigned char>(c)))
+                    c = '-';
+            Shoot(main, box.hwnd, what.c_str());
+            completed = completed || box.caption == "Setup Completed";
+            printf("message \"%s\": %s\n", box.caption.c_str(), OneLine(box.text).c_str());
+            printf("   answered %s\n", box.caption == "Setup Completed" ? "No" : "OK");
+            return box.caption == "Setup Completed" ? IDNO : IDOK;
         },
         120000);
 

@@ -1,6 +1,7 @@
-#include "base/process.h"
+#include "extract/user_files.h"
+
+#include "base/message.h"
 #include "base/text_file.h"
-#include "extract/extract.h"
 #include "extract/register_form.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -10,8 +11,7 @@ void WriteRegistrationForm()
     WriteUserInfo();
 
     char szProductNumber[CCH_PRODUCT_NUMBER];
-    szProductNumber[0] = '\0';
-    LoadStringA(g_hInst, IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
+    LoadProgramString(IDS_PRODUCT_NUMBER, szProductNumber, sizeof szProductNumber);
 
     // Text mode: every "\n" of the form is stored as CR LF.
     TextFile file;

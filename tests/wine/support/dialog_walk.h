@@ -1,7 +1,7 @@
 // The three dialogs of the Install command answered as a user answers them:
 // Yes to the licence, the user information filled in and confirmed, the books
 // ticked and confirmed. The tests that go through them (install_support.h,
-// dialogs_test.cpp) and the demo's robot (demo_robot.cpp) walk them here.
+// dialogs_test.cpp) and the demo's robot (demo/demo_robot.cpp) walk them here.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "dist_books.h"
 #include "robot.h"
 
 #include "res/resource.h"   // after <windows.h>
@@ -20,14 +21,24 @@ namespace dialog_walk {
 enum Dialog { kLicence, kUserInfo, kOptions };
 inline const char *const kTitles[] = {"Software License Agreement", "User Information", "Setup Options"};
 
-struct Books {
-    bool film, news, custom;
-};
+// The options dialog's check boxes: ticked as books says; which are ticked.
+inline void TickBooks(HWND dlg, BookSet books)
+{
+    for (int i = 0; i < CBOOKS; ++i)
+        robot::SetChecked(dlg, c_rgBooks[i].idCheckBox, Takes(books, i));
+}
+inline BookSet TickedBooks(HWND dlg)
+{
+    BookSet books = 0;
+    for (int i = 0; i < CBOOKS; ++i)
+        books |= robot::IsChecked(dlg, c_rgBooks[i].idCheckBox) ? 1u << i : 0;
+    return books;
+}
 
 struct Answers {
     std::vector<std::pair<int, std::string>> fields = {
         {IDC_NAME, "Ann Lee"}, {IDC_COMPANY, "Lee Ltd"}, {IDC_FAX, "555-0100"}};
-    Books books = {true, true, true};
+    BookSet books = kAllBooks;
 };
 
 // One walk through the dialogs of the program pid, from the licence on (the
@@ -77,11 +88,8 @@ private:
         if (d == kUserInfo)
             for (const auto &field : answers_.fields)
                 robot::SetItemText(dlg, field.first, field.second);
-        if (d == kOptions) {
-            robot::SetChecked(dlg, IDC_FILMBOOK, answers_.books.film);
-            robot::SetChecked(dlg, IDC_NEWSBOOK, answers_.books.news);
-            robot::SetChecked(dlg, IDC_CUSTOMBOOK, answers_.books.custom);
-        }
+        if (d == kOptions)
+            TickBooks(dlg, answers_.books);
         if (beforeAnswer)
             beforeAnswer(d, dlg);
         robot::Press(dlg, d == kLicence ? IDC_YES : IDOK);
