@@ -372,17 +372,25 @@ static int ExtractRecord(PayloadWalker &walk, SetupFile &file)
 {
     const PayloadRecordInfo &record = walk.Record();
     // The name's own length: a name with NUL bytes inside its count ends at
-    // the first of them. The record's directory is made only when the target
-    // cannot be for want of it (as for the first file in it), and the target
-    // is tried once more.
+    // the first of them. The record's directory is looked up, and made, only
+    // when the target cannot be created (as for the first file in it), not
+    // for every file; then the target is tried once more. The lookup, not
+    // the failure's code, says whether the directory is missing.
     OutputFile out;
     const size_t cchName = strlen(record.szName);
     BOOL fCreated = out.Create(record.szTarget, cchName);
-    if (!fCreated && GetLastError() == ERROR_PATH_NOT_FOUND && strcmp(record.szDir, ".") != 0) {
+    if (!fCreated && strcmp(record.szDir, ".") != 0) {
+        const DWORD dwError = GetLastError();
         char szDirPath[PAYLOAD_CCH_TEXT];
-        if (FormatText(szDirPath, sizeof szDirPath, "%s\\%s", g_szDesktopDir, record.szDir))
-            CreateDirectoryTree(szDirPath);
-        fCreated = out.Create(record.szTarget, cchName);
+        if (FormatText(szDirPath, sizeof szDirPath, "%s\\%s", g_szDesktopDir, record.szDir)) {
+            const DWORD dwAttributes = GetFileAttributesA(szDirPath);
+            if (dwAttributes == DWORD(-1) || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                CreateDirectoryTree(szDirPath);
+                fCreated = out.Create(record.szTarget, cchName);
+            } else {
+                SetLastError(dwError);
+            }
+        }
     }
     if (!fCreated)
         return record.nStep;
