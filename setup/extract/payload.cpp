@@ -48,8 +48,9 @@ uint32_t WindowedSource::Read(void *pv, uint32_t cb)
     unsigned char *pb = static_cast<unsigned char *>(pv);
     uint32_t cbDone = 0;
     while (cbDone < cb) {
-        // Outside the window (also before it: the difference wraps around).
-        if (m_dwPos - m_dwWindow > m_cbWindow) {
+        // Outside the window, or at its end (also before it: the difference
+        // wraps around).
+        if (m_dwPos - m_dwWindow >= m_cbWindow) {
             const bool fDirect = cb - cbDone >= sizeof m_rgbWindow;
             uint32_t cbGot = fDirect ? ReadAt(m_dwPos, pb + cbDone, cb - cbDone)
                                      : ReadAt(m_dwPos, m_rgbWindow, sizeof m_rgbWindow);
