@@ -5,16 +5,17 @@
 //       copies the manifest's files, file by file with CopyFileA, to
 //       DEST\directory\name (each directory created once, when first met);
 //       the time covers the directories and the copies, not the manifest.
-//   bench_runner floor MANIFEST DATA SETUP DEST
+//   bench_runner floor MANIFEST SETUP DEST
 //       the extraction's own work in a plain loop, the floor it cannot go
 //       below: copies SETUP and the readme.doc beside it into DEST with
 //       CopyFileA, as the program does, then for each file of the manifest
 //       in turn creates DEST\directory\name, allocates a block of the file's
-//       size, reads the file into it from DATA (the manifest's files back to
-//       back, in order), checks its CRC-32 against the file's (taken from
-//       DATA before the clock starts), writes it, frees the block and closes
+//       size, reads the file's record data into it from SETUP, where the
+//       program reads it (the offsets found with the payload reader before
+//       the clock starts), checks its CRC-32 against the record's (taken
+//       before the clock starts too), writes it, frees the block and closes
 //       the file. Directories as for copy; the time covers all of it.
-//   bench_runner floor-reuse MANIFEST DATA SETUP DEST
+//   bench_runner floor-reuse MANIFEST SETUP DEST
 //       the floor with one block of the largest file's size, allocated when
 //       the clock starts and used for every file: what the floor spends on
 //       the first touch of each fresh block is the difference.
@@ -29,8 +30,9 @@
 //       starts EXE shown normally and times process start to the first time
 //       its thread waits for input (WaitForInputIdle): by then the program
 //       has created, shown and painted its window (UpdateWindow) and
-//       handled what it posted itself. Then checks that a visible window
-//       of CLASS is up with nothing left to paint, and ends the program.
+//       handled what it posted itself. When a visible window of CLASS is not
+//       yet up with nothing left to paint then, the time is that of the first
+//       moment it is (looked for every millisecond). Ends the program.
 #include <windows.h>
 #include <psapi.h>
 
@@ -43,6 +45,7 @@
 #include <vector>
 
 #include "extract/crc32.h"
+#include "extract/payload.h"
 #include "manifest.h"
 
 namespace {
@@ -61,6 +64,37 @@ int Fail(const std::string &what)
     return 1;
 }
 
+// A setup read with the program's reader of its own file: through the window.
+class SetupSource : public WindowedSource {
+public:
+    explicit SetupSource(HANDLE hFile) : hFile_(hFile) {}
+    bool SeekFromEnd(uint32_t cbBack) override { return cbBack <= Size() && SeekTo(Size() - cbBack); }
+    uint32_t Size() override { return GetFileSize(hFile_, NULL); }
+
+protected:
+    uint32_t ReadAt(uint32_t dwOffset, void *pv, uint32_t cb) override
+    {
+        DWORD got = 0;
+        if (SetFilePointer(hFile_, LONG(dwOffset), NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !ReadFile(hFile_, pv, cb, &got, NULL))
+            return 0;
+        return got;
+    }
+
+private:
+    HANDLE hFile_;
+};
+
+struct RecordData {
+    uint32_t offset, size;
+};
+
+bool TakeRecordData(void *pv, const PayloadRecordInfo *info, ByteSource *)
+{
+    static_cast<std::vector<RecordData> *>(pv)->push_back({info->dwDataOffset, info->cbData});
+    return true;
+}
+
 void CreateTree(const std::string &path)
 {
     for (size_t i = 1; i < path.size(); ++i)
@@ -72,24 +106,25 @@ void CreateTree(const std::string &path)
 // The floor's work for one file, step for step as the program extracts a
 // record: target, block, read, check, write, free, close. With a block
 // (floor-reuse) the file goes through it instead of a fresh one.
-bool AllocateReadWrite(HANDLE hData, const std::string &target, DWORD cb, uint32_t crc, void *pvBlock)
+bool AllocateReadWrite(HANDLE hData, const RecordData &record, const std::string &target, uint32_t crc,
+                       void *pvBlock)
 {
     HANDLE hOut = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE)
         return false;
+    const DWORD cb = record.size;
     void *pv = pvBlock ? pvBlock : malloc(cb != 0 ? cb : 1);
     DWORD dwRead = 0, dwWritten = 0;
-    bool ok = pv && ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == crc &&
+    bool ok = pv && SetFilePointer(hData, LONG(record.offset), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+              ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == crc &&
               WriteFile(hOut, pv, cb, &dwWritten, NULL) && dwWritten == cb;
     if (!pvBlock)
         free(pv);
     return CloseHandle(hOut) && ok;
 }
 
-// bench_runner copy; with DATA and SETUP, bench_runner floor (floor-reuse
-// with reuse).
-int Copy(const std::string &manifest, const std::string &dest, const std::string &data = "",
-         const std::string &setup = "", bool reuse = false)
+// bench_runner copy; with SETUP, bench_runner floor (floor-reuse with reuse).
+int Copy(const std::string &manifest, const std::string &dest, const std::string &setup = "", bool reuse = false)
 {
     std::vector<ManifestRecord> records;
     std::vector<std::string> errors;
@@ -109,33 +144,33 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
         entries.push_back(e);
     }
 
-    bool isFloor = !data.empty();
-    std::vector<DWORD> sizes;
+    bool isFloor = !setup.empty();
+    std::vector<RecordData> data;
     std::vector<uint32_t> crcs;
     HANDLE hData = INVALID_HANDLE_VALUE;
     if (isFloor) {
-        for (const Entry &e : entries) {
-            WIN32_FILE_ATTRIBUTE_DATA fad;
-            if (!GetFileAttributesExA(e.source.c_str(), GetFileExInfoStandard, &fad) || fad.nFileSizeHigh)
-                return Fail("cannot size " + e.source);
-            sizes.push_back(fad.nFileSizeLow);
-        }
-        hData = CreateFileA(data.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        hData = CreateFileA(setup.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                             NULL);
         if (hData == INVALID_HANDLE_VALUE)
-            return Fail("cannot open " + data);
+            return Fail("cannot open " + setup);
+        // Where each record's data lies, from the program's reader.
+        SetupSource source(hData);
+        PayloadScan scan;
+        if (ScanPayload(&source, "C:\\floor", &scan, TakeRecordData, &data) != PAYLOAD_COMPLETE ||
+            data.size() != entries.size())
+            return Fail("the payload of " + setup + " is not the manifest's");
         // The CRCs the checks compare with, as a setup's checksum block holds them.
         std::vector<char> buffer(1 << 20);
-        for (DWORD size : sizes) {
+        for (const RecordData &r : data) {
             uint32_t crc = 0;
-            for (DWORD left = size, got = 0; left != 0; left -= got) {
+            SetFilePointer(hData, LONG(r.offset), NULL, FILE_BEGIN);
+            for (DWORD left = r.size, got = 0; left != 0; left -= got) {
                 if (!ReadFile(hData, buffer.data(), std::min<DWORD>(left, DWORD(buffer.size())), &got, NULL) || !got)
-                    return Fail("cannot read " + data);
+                    return Fail("cannot read " + setup);
                 crc = Crc32Update(crc, buffer.data(), got);
             }
             crcs.push_back(crc);
         }
-        SetFilePointer(hData, 0, NULL, FILE_BEGIN);
     }
 
     double t0 = Now();
@@ -143,7 +178,10 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
     unsigned long long bytes = 0;
     void *pvBlock = NULL;
     if (reuse) {
-        pvBlock = malloc(std::max<size_t>(1, *std::max_element(sizes.begin(), sizes.end())));
+        uint32_t largest = 1;
+        for (const RecordData &r : data)
+            largest = std::max(largest, r.size);
+        pvBlock = malloc(largest);
         if (!pvBlock)
             return Fail("cannot allocate the block");
     }
@@ -158,7 +196,7 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
         const Entry &e = entries[i];
         if (made.insert(e.dir).second)
             CreateTree(e.dir);
-        bool ok = isFloor ? AllocateReadWrite(hData, e.target, sizes[i], crcs[i], pvBlock)
+        bool ok = isFloor ? AllocateReadWrite(hData, data[i], e.target, crcs[i], pvBlock)
                           : CopyFileA(e.source.c_str(), e.target.c_str(), FALSE) != 0;
         if (!ok)
             return Fail((isFloor ? "allocate, read, write " : "CopyFileA ") + e.source + " -> " + e.target);
@@ -302,13 +340,13 @@ int main(int argc, char **argv)
     std::vector<std::string> a(argv + 1, argv + argc);
     if (a.size() == 3 && a[0] == "copy")
         return Copy(a[1], a[2]);
-    if (a.size() == 5 && (a[0] == "floor" || a[0] == "floor-reuse"))
-        return Copy(a[1], a[4], a[2], a[3], a[0] == "floor-reuse");
+    if (a.size() == 4 && (a[0] == "floor" || a[0] == "floor-reuse"))
+        return Copy(a[1], a[3], a[2], a[0] == "floor-reuse");
     if (a.size() == 4 && (a[0] == "extract" || a[0] == "memory"))
         return Extract(a[1], a[2], a[3], a[0] == "memory");
     if (a.size() == 3 && a[0] == "startup")
         return Startup(a[1], a[2]);
-    fputs("usage: bench_runner copy MANIFEST DEST | floor[-reuse] MANIFEST DATA SETUP DEST\n"
+    fputs("usage: bench_runner copy MANIFEST DEST | floor[-reuse] MANIFEST SETUP DEST\n"
           "       | extract SETUP DESKTOPDIR REPORT | memory SETUP DESKTOPDIR REPORT | startup EXE CLASS\n",
           stderr);
     return 2;
