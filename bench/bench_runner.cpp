@@ -86,14 +86,8 @@ private:
 };
 
 struct RecordData {
-    uint32_t offset, size;
+    uint32_t offset, size, crc;
 };
-
-bool TakeRecordData(void *pv, const PayloadRecordInfo *info, ByteSource *)
-{
-    static_cast<std::vector<RecordData> *>(pv)->push_back({info->dwDataOffset, info->cbData});
-    return true;
-}
 
 void CreateTree(const std::string &path)
 {
@@ -106,8 +100,7 @@ void CreateTree(const std::string &path)
 // The floor's work for one file, step for step as the program extracts a
 // record: target, block, read, check, write, free, close. With a block
 // (floor-reuse) the file goes through it instead of a fresh one.
-bool AllocateReadWrite(HANDLE hData, const RecordData &record, const std::string &target, uint32_t crc,
-                       void *pvBlock)
+bool AllocateReadWrite(HANDLE hData, const RecordData &record, const std::string &target, void *pvBlock)
 {
     HANDLE hOut = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE)
@@ -116,7 +109,7 @@ bool AllocateReadWrite(HANDLE hData, const RecordData &record, const std::string
     void *pv = pvBlock ? pvBlock : malloc(cb != 0 ? cb : 1);
     DWORD dwRead = 0, dwWritten = 0;
     bool ok = pv && SetFilePointer(hData, LONG(record.offset), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-              ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == crc &&
+              ReadFile(hData, pv, cb, &dwRead, NULL) && dwRead == cb && Crc32Update(0, pv, cb) == record.crc &&
               WriteFile(hOut, pv, cb, &dwWritten, NULL) && dwWritten == cb;
     if (!pvBlock)
         free(pv);
@@ -146,31 +139,25 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
 
     bool isFloor = !setup.empty();
     std::vector<RecordData> data;
-    std::vector<uint32_t> crcs;
     HANDLE hData = INVALID_HANDLE_VALUE;
     if (isFloor) {
         hData = CreateFileA(setup.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                             NULL);
         if (hData == INVALID_HANDLE_VALUE)
             return Fail("cannot open " + setup);
-        // Where each record's data lies, from the program's reader.
+        // Where each record's data lies and its CRC-32, from the program's
+        // reader, which checks each record's data against it on the way.
         SetupSource source(hData);
-        PayloadScan scan;
-        if (ScanPayload(&source, "C:\\floor", &scan, TakeRecordData, &data) != PAYLOAD_COMPLETE ||
-            data.size() != entries.size())
-            return Fail("the payload of " + setup + " is not the manifest's");
-        // The CRCs the checks compare with, as a setup's checksum block holds them.
-        std::vector<char> buffer(1 << 20);
-        for (const RecordData &r : data) {
-            uint32_t crc = 0;
-            SetFilePointer(hData, LONG(r.offset), NULL, FILE_BEGIN);
-            for (DWORD left = r.size, got = 0; left != 0; left -= got) {
-                if (!ReadFile(hData, buffer.data(), std::min<DWORD>(left, DWORD(buffer.size())), &got, NULL) || !got)
-                    return Fail("cannot read " + setup);
-                crc = Crc32Update(crc, buffer.data(), got);
-            }
-            crcs.push_back(crc);
+        PayloadWalker walk(&source, "C:\\floor");
+        while (walk.Next() == PAYLOAD_RECORD) {
+            const PayloadRecordInfo &info = walk.Record();
+            RecordData r = {info.dwDataOffset, info.cbData, 0};
+            if (!walk.SourceMatchesChecksum() || !walk.StoredChecksum(info.iRecord, &r.crc))
+                break;
+            data.push_back(r);
         }
+        if (walk.Scan().result != PAYLOAD_COMPLETE || data.size() != entries.size())
+            return Fail("the payload of " + setup + " is not the manifest's, with its checksum block");
     }
 
     double t0 = Now();
@@ -196,7 +183,7 @@ int Copy(const std::string &manifest, const std::string &dest, const std::string
         const Entry &e = entries[i];
         if (made.insert(e.dir).second)
             CreateTree(e.dir);
-        bool ok = isFloor ? AllocateReadWrite(hData, data[i], e.target, crcs[i], pvBlock)
+        bool ok = isFloor ? AllocateReadWrite(hData, data[i], e.target, pvBlock)
                           : CopyFileA(e.source.c_str(), e.target.c_str(), FALSE) != 0;
         if (!ok)
             return Fail((isFloor ? "allocate, read, write " : "CopyFileA ") + e.source + " -> " + e.target);
